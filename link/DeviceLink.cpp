@@ -1,0 +1,562 @@
+#include "link/DeviceLink.h"
+
+#include <cstring>
+
+#include "link/LinkState.h"
+#include "link/TimerFacility.h"
+
+namespace orvex {
+
+namespace {
+
+CSystemClock g_systemClock;
+
+}  // namespace
+
+CDeviceLink::CDeviceLink() : CDeviceLink(CTimerFacility::Instance(), g_systemClock) {}
+
+CDeviceLink::CDeviceLink(ITimerService& timers, IClock& clock, IByteSink* sink)
+    : m_portOpen(sink ? 1 : 0), m_timers(timers), m_clock(clock), m_sink(sink ? sink : &m_port) {
+    // A link on a byte stream is open for its whole life.
+    LinkState().ClearFlags();
+}
+
+CDeviceLink::~CDeviceLink() {
+    m_shuttingDown = true;
+    // A callback of ours may be running on the timer thread; it must be done before the
+    // members it uses go away. The watchdog's wait notices m_shuttingDown within one step.
+    m_timers.KillAndWait(m_pollTimerId.exchange(0));
+    m_timers.KillAndWait(m_watchdogTimerId.exchange(0));
+    m_port.Close();
+}
+
+// --- Port selection -------------------------------------------------------------------------
+
+void CDeviceLink::SelectPort(int portNumber) {
+    static const char* const kNames[] = {"COM1", "COM2", "COM3", "COM4"};
+    if (portNumber < 1 || portNumber > 4) {
+        return;
+    }
+    m_port.SetPortName(kNames[portNumber - 1]);
+}
+
+void CDeviceLink::OpenLink() {
+    if (m_portOpen) {
+        return;
+    }
+    if (m_port.Open(m_port.PortName(), 9600, static_cast<uint16_t>(m_portNumber - 1), this)) {
+        SetPane(StatusPane::Port, m_port.PortName());
+        m_portOpen = 1;
+    } else {
+        m_errors.Error301();
+    }
+}
+
+void CDeviceLink::CloseLink() {
+    if (m_portOpen) {
+        m_port.Close();
+        m_portOpen = 0;
+        SetPane(StatusPane::Port, "CLOSE");
+    }
+}
+
+// --- Line operations ------------------------------------------------------------------------
+
+void CDeviceLink::RecordSent(uint8_t byte) {
+    m_previousSent = m_lastSent.load();
+    m_lastSent = byte;
+}
+
+bool CDeviceLink::SendRecorded(const uint8_t* bytes, int length) {
+    std::lock_guard lock(m_lineMutex);
+    if (m_sink->Write(bytes, length) < length) {
+        return false;
+    }
+    RecordSent(bytes[0]);
+    StartWatchdog();
+    return true;
+}
+
+void CDeviceLink::WriteUnrecorded(uint8_t byte) {
+    std::lock_guard lock(m_lineMutex);
+    m_sink->Write(&byte, 1);
+}
+
+void CDeviceLink::RestartPolling() {
+    std::lock_guard lock(m_lineMutex);
+    StopPollTimer();
+    if (!m_portOpen) {
+        return;
+    }
+    WriteUnrecorded(kPoll);
+    RecordSent(kPoll);
+    StartWatchdog();
+    StartPollTimer();
+}
+
+void CDeviceLink::StartWatchdog() {
+    std::lock_guard lock(m_lineMutex);
+    StopWatchdog();
+    m_watchdogTimerId = m_timers.Start(kWatchdogPeriodMs, [this] { OnWatchdog(); });
+}
+
+void CDeviceLink::StartPollTimer() {
+    std::lock_guard lock(m_lineMutex);
+    StopPollTimer();
+    m_pollTimerId = m_timers.Start(kPollPeriodMs, [this] { OnPollTick(); });
+}
+
+void CDeviceLink::StopPollTimer() {
+    std::lock_guard lock(m_lineMutex);
+    if (const uint32_t id = m_pollTimerId.exchange(0)) {
+        m_timers.Kill(id);
+    }
+}
+
+void CDeviceLink::StopWatchdog() {
+    std::lock_guard lock(m_lineMutex);
+    if (const uint32_t id = m_watchdogTimerId.exchange(0)) {
+        m_timers.Kill(id);
+    }
+}
+
+void CDeviceLink::OnPollTick() {
+    SendByte(kPoll);
+}
+
+// --- Frames ---------------------------------------------------------------------------------
+
+uint8_t CDeviceLink::Checksum(const uint8_t* bytes, int length) {
+    unsigned sum = 0;
+    for (int i = 0; i < length; ++i) {
+        sum += bytes[i];
+    }
+    return static_cast<uint8_t>(sum);
+}
+
+bool CDeviceLink::IsControlByte(uint8_t byte) {
+    return byte == kStx || byte == kEtx || byte == kEot || byte == kAck || byte == kNak;
+}
+
+void CDeviceLink::BuildFrame(uint8_t command, const uint8_t* payload, int length) {
+    if (length < 0 || length > kSendFrameSize - 5) {
+        length = 0;
+    }
+    m_sendFrame[0] = command;
+    m_sendFrame[1] = static_cast<uint8_t>(length >> 8);
+    m_sendFrame[2] = static_cast<uint8_t>(length & 0xFF);
+    if (length > 0) {
+        std::memcpy(m_sendFrame + 3, payload, static_cast<size_t>(length));
+    }
+    m_sendFrame[3 + length] = Checksum(m_sendFrame, 3 + length);
+    m_sendFrame[4 + length] = kFrameTrailer;
+    m_frameCommand = command;
+}
+
+void CDeviceLink::PrepareFrame(uint8_t command, const uint8_t* payload, int length) {
+    BuildFrame(command, payload, length);
+    m_sendPending = 1;
+}
+
+int CDeviceLink::SendFrameLength() const {
+    return (m_sendFrame[1] << 8 | m_sendFrame[2]) + 5;
+}
+
+bool CDeviceLink::ValidateFrame(const uint8_t* unit, int length) {
+    const int copied = length < kRecvFrameSize ? length : kRecvFrameSize;
+    std::memcpy(m_recvFrame, unit, static_cast<size_t>(copied));
+    if (copied < 4) {
+        return false;
+    }
+    const int n = m_recvFrame[1] << 8 | m_recvFrame[2];
+    if (3 + n >= copied) {
+        return false;
+    }
+    return m_recvFrame[3 + n] == Checksum(m_recvFrame, 3 + n);
+}
+
+void CDeviceLink::NakInvalidFrame() {
+    // The device sends the frame again; this NAK is not the last sent byte, so an ACK that
+    // follows is still read against what the PC sent before.
+    std::lock_guard lock(m_lineMutex);
+    WriteUnrecorded(kNak);
+    StartWatchdog();
+}
+
+// --- Frame assembly -------------------------------------------------------------------------
+
+void CDeviceLink::AssembleFrames() {
+    CRecvQueue& queue = m_port.Queue();
+    uint8_t unit[CRecvQueue::kSize];
+    for (;;) {
+        const int n = queue.Count();
+        if (n == 0) {
+            queue.Reset();
+            return;
+        }
+        const uint8_t first = queue.Peek(0);
+        int length = 1;
+        if (!IsControlByte(first)) {
+            // A frame: its length is read only once both length bytes are here, and it is
+            // dispatched only whole. A control byte is always a unit of its own.
+            if (n < 3) {
+                length = 0;
+            } else {
+                const int payload = queue.Peek(1) << 8 | queue.Peek(2);
+                if (payload > kMaxDevicePayload) {
+                    // No such frame fits the receive frame buffer, and its end cannot be found:
+                    // refuse it and drop what is queued; the device sends again.
+                    StopWatchdog();
+                    LinkState().timeoutCount = 0;
+                    queue.PopInto(unit, n);
+                    NakInvalidFrame();
+                    continue;
+                }
+                length = payload + 4 <= n ? payload + 4 : 0;
+            }
+        }
+        if (length == 0) {
+            // The rest of the unit is on its way. Keep a watchdog on it: if it never comes,
+            // the time-out discards the part that is here.
+            if (!WatchdogRunning()) {
+                StartWatchdog();
+            }
+            return;
+        }
+        StopWatchdog();
+        LinkState().timeoutCount = 0;
+        if (queue.PopInto(unit, length) < length) {
+            return;  // the watchdog emptied the queue meanwhile
+        }
+        Dispatch(unit, length);
+    }
+}
+
+// --- Dispatch -------------------------------------------------------------------------------
+
+void CDeviceLink::Dispatch(const uint8_t* unit, int length) {
+    if (length < 1) {
+        return;
+    }
+    CLinkState& state = LinkState();
+    const intptr_t self = reinterpret_cast<intptr_t>(this);
+    switch (unit[0]) {
+        case kStx:
+            StopPollTimer();
+            if (state.retry) {
+                StopWatchdog();
+                state.retry = 0;
+            }
+            SendByte(kAck);
+            break;
+        case kEtx:
+            SendByte(kAck);
+            break;
+        case kEot:
+            SendByte(m_sendPending ? kStx : kEot);
+            break;
+        case kAck:
+            HandleAck();
+            break;
+        case kCmdDeviceA2:
+        case kCmdDeviceBF:
+            if (ValidateFrame(unit, length)) {
+                SendByte(kAck);
+                Post(unit[0] == kCmdDeviceA2 ? kMsgFrameA2 : kMsgFrameBF, 0, self);
+            } else {
+                NakInvalidFrame();
+            }
+            break;
+        case kCmdStatusReply:
+            if (m_frameCommand != kCmdStatusRequest) {
+                SendByte(kNak);
+            } else if (ValidateFrame(unit, length)) {
+                SendByte(kAck);
+                Send(kMsgStatusReply, 0, self);
+            } else {
+                NakInvalidFrame();
+            }
+            break;
+        case kCmdRecord:
+            if (m_frameCommand != kCmdRecordRequest) {
+                SendByte(kNak);
+            } else if (ValidateFrame(unit, length)) {
+                ++m_transferred;
+                SendByte(kAck);
+                Send(kMsgRecord, 0, self);
+            } else {
+                NakInvalidFrame();
+            }
+            break;
+        default:
+            HandleRejection();
+            break;
+    }
+}
+
+void CDeviceLink::HandleAck() {
+    CLinkState& state = LinkState();
+    const intptr_t self = reinterpret_cast<intptr_t>(this);
+    switch (m_lastSent.load()) {
+        case kPoll:
+            if (m_sendPending) {
+                StopPollTimer();
+                if (state.retry) {
+                    StopWatchdog();
+                }
+                SendByte(kStx);
+            } else {
+                if (state.retry) {
+                    StopWatchdog();
+                    StopPollTimer();
+                }
+                SendByte(kEot);
+            }
+            break;
+        case kStx:
+            SendRecorded(m_sendFrame, SendFrameLength());
+            break;
+        case kEtx:
+            SendByte(kEot);
+            break;
+        case kEot: {
+            const uint8_t previous = m_previousSent;
+            if (previous == kEtx || previous == kAck) {
+                RestartPolling();
+            } else if (previous == kPoll) {
+                if (state.retry) {
+                    StopWatchdog();
+                    StopPollTimer();
+                    RestartPolling();
+                    state.retry = 0;
+                }
+                if (!state.devicePresent) {
+                    state.devicePresent = 1;
+                    Send(kMsgConnected, 0, kStatusTimerMs);
+                }
+            }
+            break;
+        }
+        case kCmdStatusRequest:
+        case kCmdRecordRequest:
+            m_sendPending = 0;
+            SendByte(kEtx);
+            break;
+        case kCmdOpenBook:
+            m_sendPending = 0;
+            Post(kMsgOpenAnswered, 0, self);
+            SendByte(kEtx);
+            break;
+        case kCmdUploadStart:
+            m_sendPending = 0;
+            SendByte(kEtx);
+            if (m_upload) {
+                Send(kMsgNextRow, 0, self);
+                m_sendPending = 1;
+            }
+            break;
+        case kCmdUploadRow:
+            if (m_upload) {
+                ++m_transferred;
+                Send(kMsgNextRow, 0, self);
+                m_sendPending = 0;
+                if (m_transferred == m_expected) {
+                    SendByte(kEtx);
+                    Post(kMsgRowsDone, 0, self);
+                } else {
+                    SendRecorded(m_sendFrame, SendFrameLength());
+                }
+            }
+            break;
+        case kCmdGroupStart:
+            m_sendPending = 0;
+            SendByte(kEtx);
+            if (m_groupUpload) {
+                Send(kMsgNextGroup, 0, self);
+                m_sendPending = 1;
+            }
+            break;
+        case kCmdUploadGroup:
+            if (m_groupUpload) {
+                ++m_transferred;
+                Send(kMsgNextGroup, 0, self);
+                m_sendPending = 0;
+                if (m_transferred == m_expected) {
+                    SendByte(kEtx);
+                } else {
+                    SendRecorded(m_sendFrame, SendFrameLength());
+                }
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void CDeviceLink::HandleRejection() {
+    CLinkState& state = LinkState();
+    if (m_lastSent == kCmdOpenBook) {
+        // The device refused to open its book: it is locked.
+        m_sendPending = 0;
+        Post(kMsgOpenAnswered, 1, reinterpret_cast<intptr_t>(this));
+        StopPollTimer();
+        StopWatchdog();
+        RestartPolling();
+    }
+    if (m_lastRejected == m_lastSent) {
+        if (++state.rejectionCount > kMaxRejections) {
+            state.rejectionCount = 0;
+            StopPollTimer();
+            StopWatchdog();
+            Post(kMsgFailure, 0, 0);
+            return;
+        }
+    } else {
+        state.rejectionCount = 0;
+    }
+    m_lastRejected = m_lastSent.load();
+    RestartPolling();
+}
+
+// --- Receive thread and watchdog ------------------------------------------------------------
+
+void CDeviceLink::OnReceiveHook() {
+    if (LinkState().replyWait.exchange(0)) {
+        StopWatchdog();
+        StopPollTimer();
+    }
+}
+
+bool CDeviceLink::TransferRunning() const {
+    return m_download || m_upload || m_groupUpload;
+}
+
+void CDeviceLink::OnWatchdog() {
+    CLinkState& state = LinkState();
+    StopPollTimer();
+    StopWatchdog();
+    state.replyWait = 1;
+    const uint32_t t0 = m_clock.TickCount();
+    int count = state.timeoutCount;
+    for (;;) {
+        m_clock.Sleep(kWatchdogStepMs);
+        if (m_shuttingDown) {
+            return;
+        }
+        if (!state.replyWait) {
+            // The reply came. The watchdog was already stopped above; one started since then
+            // belongs to the next exchange and stays.
+            return;
+        }
+        const uint32_t elapsed = m_clock.TickCount() - t0;
+        const bool uploading = m_upload || m_groupUpload;
+        count = state.timeoutCount;
+        if (count == 0 && !uploading && elapsed > kReplyWaitMs) {
+            count = 1;
+            break;
+        }
+        if (count == 0 && uploading && elapsed > kFirstUploadWaitMs) {
+            count = 1;
+            break;
+        }
+        if (count != 0 && elapsed > kReplyWaitMs) {
+            ++count;
+            break;
+        }
+    }
+    if (!state.replyWait.exchange(0)) {
+        return;  // the reply arrived at the last moment
+    }
+    std::lock_guard lock(m_lineMutex);
+    StopPollTimer();
+    StopWatchdog();
+    // Whatever part of a unit is waiting will never be completed; the retry starts afresh.
+    m_port.Queue().Reset();
+    if (count < kLostAfterTimeouts) {
+        state.timeoutCount = count;
+        if (TransferRunning()) {
+            Post(kMsgFailure, count, 0);
+        }
+        state.retry = 1;
+        RestartPolling();
+        return;
+    }
+    state.timeoutCount = 0;
+    Post(kMsgFailure, kFailureLinkLost, 0);
+    StopPollTimer();
+    StopWatchdog();
+}
+
+// --- Failure handler and status timer -------------------------------------------------------
+
+void CDeviceLink::FailureStopLink(int w, int s) {
+    if (w == kFailureLinkLost || s == kFailureStopped) {
+        StopPollTimer();
+        StopWatchdog();
+    }
+    m_sendPending = 0;
+    m_frameCommand = 0;
+    m_expected = 1;
+    m_transferred = 0;
+}
+
+void CDeviceLink::FailureResumeStatus(int w, int s) {
+    CLinkState& state = LinkState();
+    IMessageTarget* target = state.mainWindow.load();
+    // A device that keeps rejecting (w = 0 without Stop) is treated like a lost one, so that
+    // polling resumes by itself instead of waiting for the port to be reopened.
+    const bool lost = w == kFailureLinkLost || (w == 0 && s != kFailureStopped);
+    if (lost && s != kFailureStopped) {
+        SetPane(StatusPane::Connection, "Disconnected");
+    }
+    if (lost || s == kFailureStopped) {
+        state.devicePresent = 0;
+        if (target) {
+            target->KillTimer(kStatusTimerId);
+            target->SetTimer(kStatusTimerId, kStatusTimerMs);
+        }
+    }
+}
+
+void CDeviceLink::OnStatusTimer(int maxPersonal) {
+    IMessageTarget* target = LinkState().mainWindow.load();
+    if (target) {
+        target->KillTimer(kStatusTimerId);
+    }
+    if (LinkState().devicePresent) {
+        // A status request replaces the prepared frame, so none is made while a transfer
+        // holds it.
+        if (maxPersonal == 200 && !TransferRunning()) {
+            Send(kMsgBuildStatus, 0, reinterpret_cast<intptr_t>(this));
+            m_sendPending = 1;
+        }
+        if (target) {
+            target->SetTimer(kStatusTimerId, kStatusTimerMs);
+        }
+    } else {
+        RestartPolling();
+    }
+}
+
+// --- Messages -------------------------------------------------------------------------------
+
+void CDeviceLink::Post(uint32_t message, intptr_t wParam, intptr_t lParam) {
+    if (IMessageTarget* target = LinkState().mainWindow.load()) {
+        target->PostMessage(message, wParam, lParam);
+    }
+}
+
+intptr_t CDeviceLink::Send(uint32_t message, intptr_t wParam, intptr_t lParam) {
+    if (IMessageTarget* target = LinkState().mainWindow.load()) {
+        return target->SendMessage(message, wParam, lParam);
+    }
+    return 0;
+}
+
+void CDeviceLink::SetPane(StatusPane pane, const std::string& text) {
+    if (IMessageTarget* target = LinkState().mainWindow.load()) {
+        target->SetPaneText(pane, text);
+    }
+}
+
+}  // namespace orvex

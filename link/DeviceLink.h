@@ -1,0 +1,165 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "link/ByteSink.h"
+#include "link/Clock.h"
+#include "link/CommPort.h"
+#include "link/ErrorReport.h"
+#include "link/LinkCodes.h"
+#include "link/MessageTarget.h"
+#include "link/TimerService.h"
+
+namespace orvex {
+
+// The protocol engine between the PC and the pager.
+//
+// The line is half-duplex: one side holds it and sends a single control byte or one framed
+// command, and the other side answers each with one acknowledgement byte. While idle the PC
+// polls every 800 ms; a device that answers the poll and the following EOT is present. The
+// engine keeps one prepared outgoing frame; the transfer handlers prepare it and raise the
+// send-pending flag, and the engine gets the line and sends it at the next poll.
+//
+// States and transitions:
+//
+//   Closed --OpenLink ok--> Polling (device absent)
+//   Polling --device ACKs POLL, then EOT--> Present/idle      (0x403 sent once)
+//   Present --send-pending at a poll: POLL/ACK, STX/ACK--> Sending a frame
+//   Sending --device ACKs the frame--> ETX/ACK, EOT --> device answers STX (Receiving) or ACK
+//   Receiving --STX/ACK, frames/ACK, ETX/ACK, EOT--> PC sends STX (pending) or EOT --> Polling
+//   any --watchdog: no reply for 800 ms (8 s for the first wait of an upload)--> retry with
+//          POLL; the 4th time-out in a row: link lost (0x402 (4, 0)), queue emptied, polling
+//          resumes from the status timer
+//   any --the same byte rejected more than 4 times--> 0x402 (0, 0)
+//   Closed <--CloseLink-- any
+//
+// Threads: the frame assembly, Dispatch and every handler run on the user-interface thread;
+// the poll tick and the watchdog run on the timer thread; the receive thread only clears the
+// reply-wait flag and stops the timers. Port writes and the start and stop of the two timers
+// are serialised by one lock, held around each step and never across a window message.
+class CDeviceLink {
+  public:
+    static constexpr int kSendFrameSize = 1024;
+
+    // The program's link: the system clock, the process's timer facility and its own port.
+    CDeviceLink();
+    // A link on the given timers and clock. With a sink, bytes go there instead of to the
+    // port, so that the engine can be driven by a byte stream that comes from no port.
+    CDeviceLink(ITimerService& timers, IClock& clock, IByteSink* sink = nullptr);
+    virtual ~CDeviceLink();
+    CDeviceLink(const CDeviceLink&) = delete;
+    CDeviceLink& operator=(const CDeviceLink&) = delete;
+
+    // Port selection and opening.
+    void SelectPort(int portNumber);
+    void OpenLink();
+    void CloseLink();
+
+    // Line operations.
+    void RestartPolling();
+    bool SendRecorded(const uint8_t* bytes, int length);
+    bool SendByte(uint8_t byte) { return SendRecorded(&byte, 1); }
+    void StartWatchdog();
+    void StopPollTimer();
+    void StopWatchdog();
+
+    // On 0x401: takes every complete unit out of the receive queue and dispatches it.
+    void AssembleFrames();
+    // Processes one received unit.
+    void Dispatch(const uint8_t* unit, int length);
+
+    // Called by the receive thread when bytes that fit the queue have arrived.
+    void OnReceiveHook();
+    // The timer callbacks.
+    void OnPollTick();
+    void OnWatchdog();
+
+    // Frame preparation: the frame (command, length, payload, checksum, trailer) goes into the
+    // send frame buffer and its command becomes the frame command byte. PrepareFrame also
+    // raises send-pending.
+    void BuildFrame(uint8_t command, const uint8_t* payload, int length);
+    void PrepareFrame(uint8_t command, const uint8_t* payload, int length);
+
+    // The link's share of the failure handler (0x402 with wParam w and lParam s): before the
+    // transfer clean-up, stop the timers if needed and forget the prepared frame and counts...
+    void FailureStopLink(int w, int s);
+    // ...and after it, the connection state and the status timer.
+    void FailureResumeStatus(int w, int s);
+    // The main window's status timer (window timer 0) expired.
+    void OnStatusTimer(int maxPersonal);
+
+    // Members read and written by the transfers, the status display and the tests.
+    CCommPort& Port() { return m_port; }
+    int PortOpen() const { return m_portOpen; }
+    int PortNumber() const { return m_portNumber; }
+    void SetPortNumber(int number) { m_portNumber = number; }
+    uint8_t LastSent() const { return m_lastSent; }
+    uint8_t PreviousSent() const { return m_previousSent; }
+    uint8_t LastRejected() const { return m_lastRejected; }
+    uint8_t FrameCommand() const { return m_frameCommand; }
+    void SetFrameCommand(uint8_t command) { m_frameCommand = command; }
+    bool SendPending() const { return m_sendPending != 0; }
+    void SetSendPending(bool on) { m_sendPending = on ? 1 : 0; }
+    bool Downloading() const { return m_download != 0; }
+    void SetDownloading(bool on) { m_download = on ? 1 : 0; }
+    bool Uploading() const { return m_upload != 0; }
+    void SetUploading(bool on) { m_upload = on ? 1 : 0; }
+    bool UploadingGroups() const { return m_groupUpload != 0; }
+    void SetUploadingGroups(bool on) { m_groupUpload = on ? 1 : 0; }
+    int ExpectedCount() const { return m_expected; }
+    void SetExpectedCount(int n) { m_expected = n; }
+    int TransferredCount() const { return m_transferred; }
+    void SetTransferredCount(int n) { m_transferred = n; }
+    const uint8_t* RecvFrame() const { return m_recvFrame; }
+    const uint8_t* SendFrame() const { return m_sendFrame; }
+    int SendFrameLength() const;
+    bool PollTimerRunning() const { return m_pollTimerId != 0; }
+    bool WatchdogRunning() const { return m_watchdogTimerId != 0; }
+    CErrorReport& Errors() { return m_errors; }
+
+    static uint8_t Checksum(const uint8_t* bytes, int length);
+    static bool IsControlByte(uint8_t byte);
+
+  private:
+    void RecordSent(uint8_t byte);
+    void WriteUnrecorded(uint8_t byte);
+    void NakInvalidFrame();
+    bool ValidateFrame(const uint8_t* unit, int length);
+    void HandleAck();
+    void HandleRejection();
+    void StartPollTimer();
+    void Post(uint32_t message, intptr_t wParam, intptr_t lParam);
+    intptr_t Send(uint32_t message, intptr_t wParam, intptr_t lParam);
+    void SetPane(StatusPane pane, const std::string& text);
+    bool TransferRunning() const;
+
+    CCommPort m_port;
+    int m_portOpen = 0;
+    int m_portNumber = 1;
+    std::atomic<uint32_t> m_pollTimerId{0};
+    std::atomic<uint32_t> m_watchdogTimerId{0};
+    std::atomic<uint8_t> m_previousSent{kPoll};
+    std::atomic<uint8_t> m_lastSent{kPoll};
+    std::atomic<uint8_t> m_lastRejected{0};
+    std::atomic<int> m_sendPending{0};
+    std::atomic<int> m_download{0};
+    std::atomic<int> m_upload{0};
+    std::atomic<int> m_groupUpload{0};
+    std::atomic<uint8_t> m_frameCommand{0};
+    int m_expected = 1;
+    int m_transferred = 0;
+    uint8_t m_recvFrame[kRecvFrameSize] = {};
+    uint8_t m_sendFrame[kSendFrameSize] = {};
+    CErrorReport m_errors;
+
+    ITimerService& m_timers;
+    IClock& m_clock;
+    IByteSink* m_sink;
+    std::recursive_mutex m_lineMutex;
+    std::atomic<bool> m_shuttingDown{false};
+};
+
+}  // namespace orvex

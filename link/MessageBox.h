@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace orvex {
+
+// Answers of a message box, with the values callers compare against.
+inline constexpr int IDOK = 1;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+// The user's message boxes: a numbered report or a Yes/No prompt. The windows provide one that
+// shows real boxes; a report raised on another thread is carried to the user-interface thread
+// and the raising thread waits until the box is closed.
+class IMessageBox {
+  public:
+    virtual ~IMessageBox() = default;
+    // A report: error icon, OK, the given caption ("Error 301"). Returns IDOK.
+    virtual int Report(const std::string& caption, const std::string& text) = 0;
+    // A prompt: Yes and No, Yes the default, no icon. Returns IDYES or IDNO.
+    virtual int Prompt(const std::string& caption, const std::string& text) = 0;
+};
+
+}  // namespace orvex

@@ -1,0 +1,35 @@
+#include "tools/sim/Win1252.h"
+
+namespace sim {
+
+namespace {
+
+// 0x80 to 0x9F, where Windows-1252 differs from Latin-1; 0 marks an undefined byte.
+constexpr char32_t kHigh[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+}  // namespace
+
+char32_t CWin1252::CodePoint(uint8_t byte) {
+    if (byte >= 0x80 && byte < 0xA0) {
+        return kHigh[byte - 0x80];
+    }
+    return byte;
+}
+
+int CWin1252::Byte(char32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+        return static_cast<int>(codePoint);
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (kHigh[i] == codePoint) {
+            return 0x80 + i;
+        }
+    }
+    return -1;
+}
+
+}  // namespace sim
