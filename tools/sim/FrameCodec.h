@@ -6,28 +6,29 @@
 #include <string>
 #include <vector>
 
+#include "link/LinkCodes.h"
+
 namespace sim {
 
-// Control bytes: each one is a unit of its own on the line.
-inline constexpr uint8_t kPoll = 0x72;
-inline constexpr uint8_t kAck = 0x06;
-inline constexpr uint8_t kNak = 0x15;
-inline constexpr uint8_t kStx = 0x02;
-inline constexpr uint8_t kEtx = 0x03;
-inline constexpr uint8_t kEot = 0x04;
+// The line's control and command bytes are the program's own: one table for both sides.
+using orvex::kAck;
+using orvex::kEot;
+using orvex::kEtx;
+using orvex::kNak;
+using orvex::kPoll;
+using orvex::kStx;
 
-// Frame commands.
-inline constexpr uint8_t kCmdStatusRequest = 0xC1;  // PC: payload = PC's row count (16-bit BE)
-inline constexpr uint8_t kCmdStatusReply = 0xC2;    // device: capacity, entries, groups
-inline constexpr uint8_t kCmdOpenBook = 0xA6;       // PC: open the book for a transfer
-inline constexpr uint8_t kCmdRecordRequest = 0xC3;  // PC: send all records
-inline constexpr uint8_t kCmdRecord = 0xC4;         // device: one record
-inline constexpr uint8_t kCmdUploadStart = 0xC5;    // PC: a new book follows
-inline constexpr uint8_t kCmdUploadRow = 0xC6;      // PC: a personal entry or a bare group
-inline constexpr uint8_t kCmdGroupCount = 0xC7;     // PC: number of groups that follow
-inline constexpr uint8_t kCmdUploadGroup = 0xC8;    // PC: one group with its members
+using orvex::kCmdOpenBook;
+using orvex::kCmdRecord;
+using orvex::kCmdRecordRequest;
+using orvex::kCmdStatusReply;
+using orvex::kCmdStatusRequest;
+using orvex::kCmdUploadGroup;
+using orvex::kCmdUploadRow;
+using orvex::kCmdUploadStart;
+inline constexpr uint8_t kCmdGroupCount = orvex::kCmdGroupStart;  // PC: groups that follow
 
-inline constexpr uint8_t kFrameTrailer = 0xFE;
+using orvex::kFrameTrailer;
 // Both directions: a frame never carries more payload than this.
 inline constexpr size_t kMaxPayload = 512;
 // Command, two length bytes; after the payload the checksum (and, from the PC, the trailer).
