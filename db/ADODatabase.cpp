@@ -1,0 +1,158 @@
+#include "db/ADODatabase.h"
+
+#include <cstdio>
+
+#include "db/SqliteConnection.h"
+#include "db/Win1252.h"
+
+namespace orvex {
+
+namespace {
+
+CADODatabase::TextDriver& TheTextDriver() {
+    static CADODatabase::TextDriver driver;
+    return driver;
+}
+
+std::string Folded(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        out += static_cast<char>(CWin1252::Lower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+std::string Trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t");
+    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+}  // namespace
+
+CADODatabase::~CADODatabase() {
+    Close();
+}
+
+void CADODatabase::SetTextDriver(TextDriver driver) {
+    TheTextDriver() = std::move(driver);
+}
+
+std::string CADODatabase::ConnectionPart(const std::string& connectionString,
+                                         const std::string& key) {
+    const std::string wanted = Folded(key);
+    size_t start = 0;
+    while (start < connectionString.size()) {
+        // A value in braces may hold semicolons.
+        size_t end = start;
+        int depth = 0;
+        while (end < connectionString.size() && (connectionString[end] != ';' || depth > 0)) {
+            depth += connectionString[end] == '{' ? 1 : connectionString[end] == '}' ? -1 : 0;
+            ++end;
+        }
+        const std::string part = connectionString.substr(start, end - start);
+        start = end + 1;
+        const size_t equals = part.find('=');
+        if (equals == std::string::npos || Folded(Trim(part.substr(0, equals))) != wanted) {
+            continue;
+        }
+        std::string value = Trim(part.substr(equals + 1));
+        if (value.size() >= 2 && value.front() == '{' && value.back() == '}') {
+            value = value.substr(1, value.size() - 2);
+        }
+        return value;
+    }
+    return "";
+}
+
+std::string CADODatabase::FormatError(const char* title, const SDbError& e) {
+    char code[16];
+    std::snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(e.code) & 0xFFFFFFFFUL);
+    return std::string(title) + "\n\tCode = " + code + "\n\tCode meaning = " + e.meaning +
+           "\n\tSource = " + e.source + "\n\tDescription = " + e.description + "\n";
+}
+
+bool CADODatabase::Record(const SDbError& error) {
+    m_errorCode = error.code;
+    m_errorDescription = error.description;
+    m_lastError = "Connection String = " + m_connectionString + "\n" +
+                  FormatError("CADODataBase Error", error);
+    return false;
+}
+
+bool CADODatabase::Open(const std::string& connectionString, const std::string&,
+                        const std::string&) {
+    Close();
+    if (!connectionString.empty()) {
+        m_connectionString = connectionString;
+    }
+    SDbError error;
+    const std::string dataSource = ConnectionPart(m_connectionString, "Data Source");
+    const std::string directory = ConnectionPart(m_connectionString, "Dbq");
+    if (!dataSource.empty()) {
+        auto sqlite = std::make_unique<CSqliteConnection>();
+        const bool readOnly = Folded(ConnectionPart(m_connectionString, "Mode")) == "read";
+        if (!sqlite->Open(dataSource, readOnly, m_timeout, error)) {
+            return Record(error);
+        }
+        m_connection = std::move(sqlite);
+        m_filePath = dataSource;
+    } else if (!directory.empty() && !ConnectionPart(m_connectionString, "Driver").empty()) {
+        if (!TheTextDriver()) {
+            error = {1, "Not supported", "Orvex", "no text driver is installed"};
+            return Record(error);
+        }
+        m_connection = TheTextDriver()(directory, error);
+        if (!m_connection) {
+            return Record(error);
+        }
+    } else {
+        error = {1, "Invalid connection string", "Orvex",
+                 "the connection string names no data source"};
+        return Record(error);
+    }
+    m_errorCode = 0;
+    return true;
+}
+
+void CADODatabase::Close() {
+    m_connection.reset();
+    m_filePath.clear();
+}
+
+bool CADODatabase::Execute(const std::string& statement) {
+    SDbError error;
+    if (!m_connection) {
+        return Record({1, "Not open", "Orvex", "the database is not open"});
+    }
+    if (!m_connection->Execute(statement, m_recordsAffected, error)) {
+        error.description += " (in: " + statement + ")";
+        return Record(error);
+    }
+    return true;
+}
+
+bool CADODatabase::BeginTrans() {
+    SDbError error;
+    return m_connection && m_connection->Begin(error) ? true : Record(error);
+}
+
+bool CADODatabase::CommitTrans() {
+    SDbError error;
+    return m_connection && m_connection->Commit(error) ? true : Record(error);
+}
+
+bool CADODatabase::RollbackTrans() {
+    SDbError error;
+    return m_connection && m_connection->Rollback(error) ? true : Record(error);
+}
+
+bool CADODatabase::BackupTo(const std::string& path) {
+    SDbError error;
+    auto* sqlite = dynamic_cast<CSqliteConnection*>(m_connection.get());
+    if (!sqlite) {
+        return Record({1, "Not supported", "Orvex", "only a database file can be copied"});
+    }
+    return sqlite->BackupTo(path, error) ? true : Record(error);
+}
+
+}  // namespace orvex

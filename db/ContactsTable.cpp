@@ -1,0 +1,137 @@
+#include "db/ContactsTable.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "db/ADORecordset.h"
+
+namespace orvex {
+
+const CContactsTable::SColumnDef CContactsTable::kColumns[kColumnCount] = {
+    {"iCID", "SMALLINT", 0},
+    {"iEIdx", "SMALLINT", 0},
+    {"iGroup", "SMALLINT", 0},
+    {"strFName", "VARCHAR(15)", 15},
+    {"strLName", "VARCHAR(18)", 18},
+    {"strWAddr", "VARCHAR(65)", 65},
+    {"strWEmail", "VARCHAR(65)", 65},
+    {"strHEmail", "VARCHAR(65)", 65},
+    {"byDefault", "SMALLINT", 0},
+    {"strGrpOfWAddr", "VARCHAR(255)", 255},
+    {"strGrpOfWEmail", "VARCHAR(255)", 255},
+    {"strGrpOfHEmail", "VARCHAR(255)", 255},
+    {"strCompany", "VARCHAR(18)", 18},
+    {"strHPhone", "VARCHAR(15)", 15},
+    {"strWPhone", "VARCHAR(18)", 18},
+    {"strMPhone", "VARCHAR(15)", 15},
+    {"strFax", "VARCHAR(15)", 15},
+    {"strStreet", "VARCHAR(70)", 70},
+    {"strCity", "VARCHAR(20)", 20},
+    {"strState", "VARCHAR(10)", 10},
+    {"strZip", "VARCHAR(10)", 10},
+    {"strNote", "VARCHAR(72)", 72},
+};
+
+int CContactsTable::MaxLength(const std::string& column) {
+    for (const SColumnDef& c : kColumns) {
+        if (column == c.name) {
+            return c.maxLength;
+        }
+    }
+    return 0;
+}
+
+std::string CContactsTable::CreateStatement() {
+    std::string sql = "CREATE TABLE t_Contacts (";
+    for (int i = 0; i < kColumnCount; ++i) {
+        const SColumnDef& c = kColumns[i];
+        sql += std::string(i ? ", " : "") + c.name + " " + c.type;
+        if (std::strncmp(c.name, "strGrpOf", 8) == 0) {
+            sql += " DEFAULT ';'";
+        }
+    }
+    return sql + ")";
+}
+
+bool CContactsTable::CreateEmptyDatabase(const std::string& path, std::string& error) {
+    if (std::filesystem::exists(path)) {
+        error = path + " exists already";
+        return false;
+    }
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                              nullptr) == SQLITE_OK;
+    char* message = nullptr;
+    const std::string sql = "PRAGMA journal_mode=DELETE; " + CreateStatement() + ";";
+    if (ok && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        ok = false;
+    }
+    if (!ok) {
+        error = "cannot create " + path + ": " +
+                (message ? message
+                 : db    ? sqlite3_errmsg(db)
+                         : "out of memory");
+    }
+    sqlite3_free(message);
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+std::string CContactsTable::ConnectionString(const std::string& path) {
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path;
+}
+
+std::string CContactsTable::Format(const char* statement, int n) {
+    char buffer[512];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    std::snprintf(buffer, sizeof buffer, statement, n, n, n);
+#pragma GCC diagnostic pop
+    return buffer;
+}
+
+int CContactsTable::NextContactId(CADODatabase& database) {
+    CADORecordset max(&database);
+    if (!max.Open(kSelectMaxId, CADORecordset::openQuery) || max.RowCount() == 0) {
+        return 0;
+    }
+    max.MoveFirst();
+    int highest = 0;
+    max.ReadInt(0, highest);
+    return highest + 1;
+}
+
+bool CContactsTable::IsValidContactsDatabase(const std::string& path) {
+    CADODatabase database;
+    if (!database.Open(ConnectionString(path) + ";Mode=Read")) {
+        return false;
+    }
+    // A damaged file is refused here rather than failing later in the middle of a change.
+    {
+        CADORecordset check(&database);
+        std::string result;
+        if (!check.Open("PRAGMA quick_check", CADORecordset::openQuery) || check.RowCount() != 1 ||
+            !check.ReadText(0, result) || result != "ok") {
+            return false;
+        }
+    }
+    CADORecordset table(&database);
+    if (!table.Open(kTable, CADORecordset::openTable) || table.FieldCount() != kColumnCount) {
+        return false;
+    }
+    for (int i = 0; i < kColumnCount; ++i) {
+        bool known = false;
+        for (const SColumnDef& c : kColumns) {
+            known = known || table.FieldName(i) == c.name;
+        }
+        if (!known) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace orvex

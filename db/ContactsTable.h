@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+
+#include "db/ADODatabase.h"
+
+namespace orvex {
+
+// The one definition of the contacts table t_Contacts: personal rows (iGroup 0) and group rows
+// (iGroup 1) side by side, group membership kept in three group lists per personal row.
+class CContactsTable {
+  public:
+    struct SColumnDef {
+        const char* name;
+        const char* type;  // as declared in the database file
+        int maxLength;     // the longest text the program accepts; 0 for numbers
+    };
+    static constexpr int kColumnCount = 22;
+    // In table order: the order of the schema check and of the comma-delimited file.
+    static const SColumnDef kColumns[kColumnCount];
+
+    // The longest text a column takes, 0 for numbers and unknown names.
+    static int MaxLength(const std::string& column);
+    // The statement that creates the table; the group lists default to ";".
+    static std::string CreateStatement();
+    // Writes a new empty contacts database file at path (replacing none).
+    static bool CreateEmptyDatabase(const std::string& path, std::string& error);
+
+    // The connection string of a contacts database file.
+    static std::string ConnectionString(const std::string& path);
+
+    // Fixed statements; "%d" is filled in by Format ("%%" gives "%").
+    static constexpr const char* kTable = "[t_Contacts]";
+    static constexpr const char* kSelectPersonal = "select * from [t_Contacts] where iGroup=0";
+    static constexpr const char* kSelectGroups = "select * from [t_Contacts] where iGroup=1";
+    static constexpr const char* kSelectMaxId = "select max(iCID) from [t_Contacts]";
+    static constexpr const char* kDeleteAll = "delete from [t_Contacts]";
+    static constexpr const char* kSelectPersonalMembers =
+        "select * from [t_Contacts] where iGroup=0 and (strGrpOfWAddr like '%%;%d;%%' or "
+        "strGrpOfWEmail like '%%;%d;%%' or strGrpOfHEmail like '%%;%d;%%')";
+    static constexpr const char* kSelectMembers =
+        "select * from [t_Contacts] where strGrpOfWAddr like '%%;%d;%%' or strGrpOfWEmail like "
+        "'%%;%d;%%' or strGrpOfHEmail like '%%;%d;%%'";
+    static constexpr const char* kDeleteById = "delete from [t_Contacts] where iCID=%d";
+    static constexpr const char* kSelectById = "select * from [t_Contacts] where iCID=%d";
+    static constexpr const char* kSortByName = "strFName, strLName";
+    static constexpr const char* kSortById = "iCID ASC";
+
+    // A fixed statement with its "%d" places (one or three) filled with n.
+    static std::string Format(const char* statement, int n);
+
+    // The highest iCID plus one (1 in an empty table); 0 when the query fails.
+    static int NextContactId(CADODatabase& database);
+
+    // The schema check of a database file from elsewhere: an SQLite file that passes its
+    // integrity check and whose t_Contacts has exactly the 22 columns, by name (case-sensitive).
+    static bool IsValidContactsDatabase(const std::string& path);
+};
+
+}  // namespace orvex

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace orvex {
+
+// Copies of database files that never leave a half-written file under the target's name:
+// the bytes go to a temporary file in the target's folder, are synced to disk, and only then
+// does the temporary file take the name.
+class CDatabaseFile {
+  public:
+    // Replaces (or creates) `to` with a copy of `from`. On failure `to` is as it was and
+    // `error` says why, naming the file.
+    static bool CopyAtomically(const std::string& from, const std::string& to, std::string& error);
+    // A new empty temporary file in the folder of `target`.
+    static bool MakeTempBeside(const std::string& target, std::string& temp, std::string& error);
+    // Syncs `temp` to disk, renames it to `target` and syncs the folder.
+    static bool SyncAndRename(const std::string& temp, const std::string& target,
+                              std::string& error);
+};
+
+}  // namespace orvex

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/FieldValue.h"
+#include "db/RowSource.h"
+
+namespace orvex {
+
+struct SColumn {
+    std::string name;
+    EValueKind kind = EValueKind::Text;  // from the declared type
+};
+
+// A result read whole into memory: the columns, the rows with the rowid each came from (-1
+// when it came from no single table row), the table its rows can be written back to, and the
+// current position.
+class CRowSet : public IRowSource {
+  public:
+    std::vector<SColumn> columns;
+    std::vector<std::vector<CFieldValue>> rows;
+    std::vector<int64_t> rowids;
+    std::string table;  // empty: read-only result
+
+    int ColumnIndex(const std::string& name) const;  // -1 when there is none
+
+    // Stable sort by "a, b DESC, c ASC"; false (nothing changed) for an unknown column.
+    bool Sort(const std::string& columnList, std::string& error);
+
+    // IRowSource
+    int Rows() const override { return static_cast<int>(rows.size()); }
+    int Columns() const override { return static_cast<int>(columns.size()); }
+    std::string ColumnName(int column) const override;
+    std::string Text(int row, int column) const override;
+    int CurrentRow() const override { return m_current; }
+    void SetCurrentRow(int row) override;
+    void AddListener(IRowSourceListener* listener) override;
+    void RemoveListener(IRowSourceListener* listener) override;
+
+    // The position may also stand after the last row (end of the set).
+    void SetPosition(int row);
+    int Position() const { return m_current; }
+    bool AtEnd() const { return m_current < 0 || m_current >= Rows(); }
+    void NotifyRowsChanged();
+
+    // Ascending comparison as the sort uses it: null first, numbers by value, texts without
+    // regard to letter case (then with it).
+    static int Compare(const CFieldValue& a, const CFieldValue& b);
+    // The text reading of a value, as a grid shows it.
+    static std::string Display(const CFieldValue& value);
+
+  private:
+    int m_current = -1;
+    std::vector<IRowSourceListener*> m_listeners;
+};
+
+}  // namespace orvex

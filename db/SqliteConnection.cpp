@@ -1,0 +1,489 @@
+#include "db/SqliteConnection.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+
+#include "db/DatabaseFile.h"
+#include "db/Win1252.h"
+
+namespace orvex {
+
+namespace {
+
+constexpr const char* kSource = "SQLite";
+
+bool Other(SDbError& error, int code, const std::string& description) {
+    error.code = code;
+    error.meaning = sqlite3_errstr(code);
+    error.source = kSource;
+    error.description = description;
+    return false;
+}
+
+std::string Upper(const char* text) {
+    std::string out;
+    for (; text && *text; ++text) {
+        out += static_cast<char>(std::toupper(static_cast<unsigned char>(*text)));
+    }
+    return out;
+}
+
+std::string Unbracket(std::string name) {
+    if (name.size() > 2 && ((name.front() == '[' && name.back() == ']') ||
+                            (name.front() == '"' && name.back() == '"'))) {
+        name = name.substr(1, name.size() - 2);
+    }
+    return name;
+}
+
+}  // namespace
+
+CSqliteConnection::~CSqliteConnection() {
+    Close();
+}
+
+bool CSqliteConnection::Fail(SDbError& error) const {
+    const int code = m_db ? sqlite3_extended_errcode(m_db) : SQLITE_ERROR;
+    error.code = code;
+    error.meaning = sqlite3_errstr(code);
+    error.source = kSource;
+    error.description = m_db ? sqlite3_errmsg(m_db) : "no database is open";
+    return false;
+}
+
+bool CSqliteConnection::Open(const std::string& path, bool readOnly, int timeoutSeconds,
+                             SDbError& error) {
+    Close();
+    if (!readOnly) {
+        m_lockFd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (m_lockFd < 0) {
+            return Other(error, SQLITE_CANTOPEN,
+                         "cannot open " + path + ": " + std::strerror(errno));
+        }
+        // Held while the connection is open: another copy of the program cannot use the file.
+        if (flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+            const int e = errno;
+            Close();
+            return Other(error, SQLITE_BUSY,
+                         e == EWOULDBLOCK ? path + " is in use by another program"
+                                          : "cannot lock " + path + ": " + std::strerror(e));
+        }
+    }
+    // One connection serves one thread (the user interface): no locking on every call.
+    const int flags =
+        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
+        Fail(error);
+        Close();
+        return false;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    if (timeoutSeconds > 0) {
+        sqlite3_busy_timeout(m_db, timeoutSeconds * 1000);
+    }
+    // The first read of the schema tells a database file from any other file; a file from
+    // elsewhere may use a write-ahead log, and the program keeps everything in the one file.
+    int affected = 0;
+    if (!Execute("PRAGMA schema_version", affected, error) ||
+        (!readOnly && !Execute("PRAGMA journal_mode=DELETE", affected, error))) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void CSqliteConnection::Close() {
+    for (auto& [sql, statement] : m_cache) {
+        sqlite3_finalize(statement);
+    }
+    m_cache.clear();
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    if (m_lockFd >= 0) {
+        ::close(m_lockFd);
+        m_lockFd = -1;
+    }
+}
+
+bool CSqliteConnection::Execute(const std::string& statement, int& affected, SDbError& error) {
+    if (!m_db) {
+        return Fail(error);
+    }
+    const char* sql = statement.c_str();
+    affected = 0;
+    while (sql && *sql) {
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, &tail) != SQLITE_OK) {
+            return Fail(error);
+        }
+        if (!stmt) {
+            break;  // only white space or a comment was left
+        }
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            Fail(error);
+            sqlite3_finalize(stmt);
+            return false;
+        }
+        affected = sqlite3_changes(m_db);
+        sqlite3_finalize(stmt);
+        sql = tail;
+    }
+    return true;
+}
+
+EValueKind CSqliteConnection::DeclaredKind(const char* declaredType) {
+    const std::string type = Upper(declaredType);
+    if (type.empty()) {
+        return EValueKind::Null;  // no declared type: the stored value decides
+    }
+    if (type.find("SMALLINT") != std::string::npos) {
+        return EValueKind::Int16;
+    }
+    if (type.find("TINYINT") != std::string::npos || type == "BYTE") {
+        return EValueKind::Byte;
+    }
+    if (type.find("BOOL") != std::string::npos || type == "BIT") {
+        return EValueKind::Bool;
+    }
+    if (type.find("INT") != std::string::npos || type == "LONG") {
+        return EValueKind::Int32;
+    }
+    if (type.find("CHAR") != std::string::npos || type.find("TEXT") != std::string::npos ||
+        type.find("CLOB") != std::string::npos || type == "MEMO") {
+        return EValueKind::Text;
+    }
+    if (type == "SINGLE") {
+        return EValueKind::Float;
+    }
+    if (type.find("REAL") != std::string::npos || type.find("DOUB") != std::string::npos ||
+        type.find("FLOA") != std::string::npos) {
+        return EValueKind::Double;
+    }
+    if (type.find("DATE") != std::string::npos || type.find("TIME") != std::string::npos) {
+        return EValueKind::Date;
+    }
+    if (type.find("DEC") != std::string::npos || type.find("NUMERIC") != std::string::npos ||
+        type.find("CURRENCY") != std::string::npos || type == "MONEY") {
+        return EValueKind::Decimal;
+    }
+    return EValueKind::Other;  // unknown: the stored value decides
+}
+
+EValueKind CSqliteConnection::KindFor(EValueKind declared, int storage) {
+    if (storage == SQLITE_NULL) {
+        return EValueKind::Null;
+    }
+    if (storage == SQLITE_BLOB) {
+        return EValueKind::Other;
+    }
+    if (declared == EValueKind::Null || declared == EValueKind::Other) {
+        return storage == SQLITE_INTEGER ? EValueKind::Int32
+               : storage == SQLITE_FLOAT ? EValueKind::Double
+                                         : EValueKind::Text;
+    }
+    // What is stored wins where it cannot be of the declared type.
+    const bool integerKind = declared == EValueKind::Int16 || declared == EValueKind::Byte ||
+                             declared == EValueKind::Bool || declared == EValueKind::Int32;
+    if (storage == SQLITE_TEXT && declared != EValueKind::Date) {
+        return EValueKind::Text;
+    }
+    if (storage == SQLITE_FLOAT && integerKind) {
+        return EValueKind::Double;
+    }
+    if (storage != SQLITE_TEXT && (declared == EValueKind::Text || declared == EValueKind::Date)) {
+        return storage == SQLITE_INTEGER ? EValueKind::Int32 : EValueKind::Double;
+    }
+    return declared;
+}
+
+std::string CSqliteConnection::QuoteName(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    return out + "\"";
+}
+
+bool CSqliteConnection::ReadRows(sqlite3_stmt* stmt, bool withRowid, CRowSet& out,
+                                 SDbError& error) {
+    const int first = withRowid ? 1 : 0;
+    const int count = sqlite3_column_count(stmt);
+    out.columns.clear();
+    std::vector<EValueKind> declared;
+    for (int i = first; i < count; ++i) {
+        const char* name = sqlite3_column_name(stmt, i);
+        std::string bytes;
+        CWin1252::FromUtf8(name ? name : "", bytes);
+        declared.push_back(DeclaredKind(sqlite3_column_decltype(stmt, i)));
+        out.columns.push_back({bytes, KindFor(declared.back(), SQLITE_INTEGER)});
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        std::vector<CFieldValue> row;
+        row.reserve(static_cast<size_t>(count - first));
+        for (int i = first; i < count; ++i) {
+            const int storage = sqlite3_column_type(stmt, i);
+            const EValueKind kind = KindFor(declared[static_cast<size_t>(i - first)], storage);
+            CFieldValue value;
+            value.kind = kind;
+            if (kind == EValueKind::Text || kind == EValueKind::Date) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+                CWin1252::FromUtf8(
+                    std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt, i))),
+                    value.text);
+            } else if (value.IsReal()) {
+                value.real = sqlite3_column_double(stmt, i);
+            } else if (kind != EValueKind::Null && kind != EValueKind::Other) {
+                value.integer = sqlite3_column_int64(stmt, i);
+            }
+            row.push_back(std::move(value));
+        }
+        out.rows.push_back(std::move(row));
+        out.rowids.push_back(withRowid ? sqlite3_column_int64(stmt, 0) : -1);
+    }
+    if (rc != SQLITE_DONE) {
+        return Fail(error);
+    }
+    return true;
+}
+
+bool CSqliteConnection::Read(const std::string& source, bool isTable, CRowSet& out,
+                             SDbError& error) {
+    if (!m_db) {
+        return Fail(error);
+    }
+    out = CRowSet();
+    std::string sql;
+    std::string table;
+    if (isTable) {
+        table = Unbracket(source);
+        sql = "select rowid, * from " + QuoteName(table);
+    } else {
+        // "select * from T ..." reads rows of one table: take their rowids along, so that
+        // changes can go back to the rows they came from.
+        static const std::regex kOneTable(
+            R"(^\s*select\s+\*\s+from\s+(\[[^\]]+\]|"[^"]+"|[A-Za-z_][A-Za-z0-9_]*)(.*)$)",
+            std::regex::icase);
+        static const std::regex kJoin(R"(^\s*,|\bjoin\b)", std::regex::icase);
+        std::smatch m;
+        if (std::regex_match(source, m, kOneTable) && !std::regex_search(m[2].str(), kJoin)) {
+            table = Unbracket(m[1].str());
+            sql = "select rowid, * from " + m[1].str() + m[2].str();
+        } else {
+            sql = source;
+        }
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        if (!isTable && !table.empty()) {
+            // A view or a table without rowids: read it as it stands, not to be written.
+            table.clear();
+            sql = source;
+            if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+                return Fail(error);
+            }
+        } else {
+            return Fail(error);
+        }
+    }
+    const bool ok = ReadRows(stmt, !table.empty(), out, error);
+    sqlite3_finalize(stmt);
+    if (ok) {
+        out.table = table;
+        out.SetPosition(out.rows.empty() ? -1 : 0);
+    }
+    return ok;
+}
+
+bool CSqliteConnection::Prepare(const std::string& sql, sqlite3_stmt*& stmt, SDbError& error) {
+    auto it = m_cache.find(sql);
+    if (it != m_cache.end()) {
+        stmt = it->second;
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        return true;
+    }
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        return Fail(error);
+    }
+    m_cache[sql] = stmt;
+    return true;
+}
+
+void CSqliteConnection::Bind(sqlite3_stmt* stmt, int index, const CFieldValue& value) {
+    if (value.IsNull()) {
+        sqlite3_bind_null(stmt, index);
+    } else if (value.kind == EValueKind::Text || value.kind == EValueKind::Date) {
+        const std::string utf8 = CWin1252::ToUtf8(value.text);
+        sqlite3_bind_text(stmt, index, utf8.data(), static_cast<int>(utf8.size()),
+                          SQLITE_TRANSIENT);
+    } else if (value.IsReal()) {
+        sqlite3_bind_double(stmt, index, value.real);
+    } else {
+        sqlite3_bind_int64(stmt, index, value.integer);
+    }
+}
+
+bool CSqliteConnection::Insert(const std::string& table, const std::vector<SColumnValue>& values,
+                               const std::vector<SColumn>& columns, int64_t& rowid,
+                               std::vector<CFieldValue>& stored, SDbError& error) {
+    if (!m_db) {
+        return Fail(error);
+    }
+    std::string sql = "insert into " + QuoteName(table);
+    if (values.empty()) {
+        sql += " default values";
+    } else {
+        std::string names, marks;
+        for (const SColumnValue& v : values) {
+            names += (names.empty() ? "" : ", ") + QuoteName(CWin1252::ToUtf8(v.column));
+            marks += marks.empty() ? "?" : ", ?";
+        }
+        sql += " (" + names + ") values (" + marks + ")";
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (!Prepare(sql, stmt, error)) {
+        return false;
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+        Bind(stmt, static_cast<int>(i + 1), values[i].value);
+    }
+    if (sqlite3_step(stmt) != SQLITE_DONE) {
+        Fail(error);
+        sqlite3_reset(stmt);
+        return false;
+    }
+    sqlite3_reset(stmt);
+    rowid = sqlite3_last_insert_rowid(m_db);
+
+    // Read the row back, so the recordset holds what the table made of it (its defaults).
+    std::string names;
+    for (const SColumn& c : columns) {
+        names += (names.empty() ? "" : ", ") + QuoteName(CWin1252::ToUtf8(c.name));
+    }
+    if (!Prepare("select rowid, " + names + " from " + QuoteName(table) + " where rowid = ?", stmt,
+                 error)) {
+        return false;
+    }
+    sqlite3_bind_int64(stmt, 1, rowid);
+    CRowSet row;
+    const bool ok = ReadRows(stmt, true, row, error);
+    sqlite3_reset(stmt);
+    if (!ok || row.rows.size() != 1) {
+        return ok ? Other(error, SQLITE_ERROR, "the new row cannot be read back") : false;
+    }
+    stored = std::move(row.rows.front());
+    return true;
+}
+
+bool CSqliteConnection::Update(const std::string& table, int64_t rowid,
+                               const std::vector<SColumnValue>& values, SDbError& error) {
+    if (!m_db) {
+        return Fail(error);
+    }
+    std::string sets;
+    for (const SColumnValue& v : values) {
+        sets += (sets.empty() ? "" : ", ") + QuoteName(CWin1252::ToUtf8(v.column)) + " = ?";
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (!Prepare("update " + QuoteName(table) + " set " + sets + " where rowid = ?", stmt, error)) {
+        return false;
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+        Bind(stmt, static_cast<int>(i + 1), values[i].value);
+    }
+    sqlite3_bind_int64(stmt, static_cast<int>(values.size() + 1), rowid);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) {
+        return Fail(error);
+    }
+    if (sqlite3_changes(m_db) != 1) {
+        return Other(error, SQLITE_NOTFOUND, "the row is no longer in the table");
+    }
+    return true;
+}
+
+bool CSqliteConnection::Delete(const std::string& table, int64_t rowid, SDbError& error) {
+    if (!m_db) {
+        return Fail(error);
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (!Prepare("delete from " + QuoteName(table) + " where rowid = ?", stmt, error)) {
+        return false;
+    }
+    sqlite3_bind_int64(stmt, 1, rowid);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    return rc == SQLITE_DONE ? true : Fail(error);
+}
+
+bool CSqliteConnection::Begin(SDbError& error) {
+    int affected = 0;
+    return Execute("begin immediate", affected, error);
+}
+
+bool CSqliteConnection::Commit(SDbError& error) {
+    int affected = 0;
+    return Execute("commit", affected, error);
+}
+
+bool CSqliteConnection::Rollback(SDbError& error) {
+    int affected = 0;
+    return Execute("rollback", affected, error);
+}
+
+bool CSqliteConnection::InTransaction() const {
+    return m_db && !sqlite3_get_autocommit(m_db);
+}
+
+bool CSqliteConnection::BackupTo(const std::string& path, SDbError& error) {
+    if (!m_db) {
+        return Fail(error);
+    }
+    std::string temp;
+    std::string why;
+    if (!CDatabaseFile::MakeTempBeside(path, temp, why)) {
+        return Other(error, SQLITE_CANTOPEN, why);
+    }
+    sqlite3* target = nullptr;
+    bool ok = sqlite3_open_v2(temp.c_str(), &target, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_backup* backup = sqlite3_backup_init(target, "main", m_db, "main");
+        ok = backup && sqlite3_backup_step(backup, -1) == SQLITE_DONE;
+        sqlite3_backup_finish(backup);
+        if (!ok) {
+            const int code = sqlite3_extended_errcode(target);
+            Other(error, code, sqlite3_errmsg(target));
+        }
+    } else {
+        Other(error, SQLITE_CANTOPEN, target ? sqlite3_errmsg(target) : "out of memory");
+    }
+    sqlite3_close_v2(target);
+    if (ok && !CDatabaseFile::SyncAndRename(temp, path, why)) {
+        ok = Other(error, SQLITE_IOERR, why);
+    }
+    if (!ok) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+    }
+    return ok;
+}
+
+}  // namespace orvex

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <sqlite3.h>
+
+#include <map>
+#include <string>
+
+#include "db/DataConnection.h"
+
+namespace orvex {
+
+// A contacts database file through SQLite. The file is held with an exclusive advisory lock
+// for as long as the connection is open (unless opened for reading only), so a second copy of
+// the program cannot open it; it keeps the rollback journal, so the one file is the whole
+// database. Texts are Windows-1252 in memory and UTF-8 in the file.
+class CSqliteConnection : public IDataConnection {
+  public:
+    CSqliteConnection() = default;
+    ~CSqliteConnection() override;
+    CSqliteConnection(const CSqliteConnection&) = delete;
+    CSqliteConnection& operator=(const CSqliteConnection&) = delete;
+
+    // Opens an existing database file. readOnly: no lock, no writes (for checking a file).
+    bool Open(const std::string& path, bool readOnly, int timeoutSeconds, SDbError& error);
+    void Close();
+
+    bool Execute(const std::string& statement, int& affected, SDbError& error) override;
+    bool Read(const std::string& source, bool isTable, CRowSet& out, SDbError& error) override;
+    bool Insert(const std::string& table, const std::vector<SColumnValue>& values,
+                const std::vector<SColumn>& columns, int64_t& rowid,
+                std::vector<CFieldValue>& stored, SDbError& error) override;
+    bool Update(const std::string& table, int64_t rowid, const std::vector<SColumnValue>& values,
+                SDbError& error) override;
+    bool Delete(const std::string& table, int64_t rowid, SDbError& error) override;
+    bool Begin(SDbError& error) override;
+    bool Commit(SDbError& error) override;
+    bool Rollback(SDbError& error) override;
+
+    // A consistent copy of the open database in path, synced to disk before it takes the
+    // name (a temporary file in the same folder is renamed over it).
+    bool BackupTo(const std::string& path, SDbError& error);
+    bool InTransaction() const;
+    sqlite3* Handle() const { return m_db; }
+
+    // The value type a declared column type gives (Null: none declared, Other: unknown)...
+    static EValueKind DeclaredKind(const char* declaredType);
+    // ...and the type of one field, from that and the stored value.
+    static EValueKind KindFor(EValueKind declared, int storageClass);
+    static std::string QuoteName(const std::string& name);
+
+  private:
+    bool Fail(SDbError& error) const;
+    bool Prepare(const std::string& sql, sqlite3_stmt*& statement, SDbError& error);
+    bool ReadRows(sqlite3_stmt* statement, bool withRowid, CRowSet& out, SDbError& error);
+    void Bind(sqlite3_stmt* statement, int index, const CFieldValue& value);
+
+    sqlite3* m_db = nullptr;
+    int m_lockFd = -1;
+    std::map<std::string, sqlite3_stmt*> m_cache;  // statements that write rows
+};
+
+}  // namespace orvex
