@@ -1,6 +1,7 @@
 #include "db/DatabaseFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -56,6 +57,16 @@ bool CDatabaseFile::SyncAndRename(const std::string& temp, const std::string& ta
         return false;
     }
     return SyncPath(Folder(target), O_RDONLY | O_DIRECTORY, error);
+}
+
+bool CDatabaseFile::CanOpenExclusively(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
 }
 
 bool CDatabaseFile::CopyAtomically(const std::string& from, const std::string& to,

@@ -14,6 +14,8 @@ class CDatabaseFile {
     static bool CopyAtomically(const std::string& from, const std::string& to, std::string& error);
     // A new empty temporary file in the folder of `target`.
     static bool MakeTempBeside(const std::string& target, std::string& temp, std::string& error);
+    // The file exists, can be read, and no other program holds it (the start-up check).
+    static bool CanOpenExclusively(const std::string& path);
     // Syncs `temp` to disk, renames it to `target` and syncs the folder.
     static bool SyncAndRename(const std::string& temp, const std::string& target,
                               std::string& error);

@@ -61,6 +61,14 @@ int CRowSet::ColumnIndex(const std::string& name) const {
     return -1;
 }
 
+int CRowSet::CompareNoCase(const CFieldValue& a, const CFieldValue& b) {
+    if (a.kind == EValueKind::Text && b.kind == EValueKind::Text) {
+        const int c = Folded(a.text).compare(Folded(b.text));
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    return Compare(a, b);
+}
+
 int CRowSet::Compare(const CFieldValue& a, const CFieldValue& b) {
     if (a.IsNull() || b.IsNull()) {
         return a.IsNull() == b.IsNull() ? 0 : (a.IsNull() ? -1 : 1);
@@ -131,20 +139,27 @@ bool CRowSet::Sort(const std::string& columnList, std::string& error) {
     }
     std::vector<size_t> order(rows.size());
     std::iota(order.begin(), order.end(), 0);
+    // Letter case matters only when every key is equal without it: "anna Baker" before
+    // "Anna Young".
     std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
-        for (size_t k = 0; k < keys.size(); ++k) {
-            const auto column = static_cast<size_t>(keys[k].column);
-            const CFieldValue& a = rows[x][column];
-            const CFieldValue& b = rows[y][column];
-            int c;
-            if (!folded[k].empty() && !a.IsNull() && !b.IsNull()) {
-                c = folded[k][x].compare(folded[k][y]);
-                c = c != 0 ? c : a.text.compare(b.text);
-            } else {
-                c = Compare(a, b);
-            }
-            if (c != 0) {
-                return keys[k].descending ? c > 0 : c < 0;
+        for (int exact = 0; exact < 2; ++exact) {
+            for (size_t k = 0; k < keys.size(); ++k) {
+                const auto column = static_cast<size_t>(keys[k].column);
+                const CFieldValue& a = rows[x][column];
+                const CFieldValue& b = rows[y][column];
+                int c;
+                if (exact) {
+                    c = a.kind == EValueKind::Text && b.kind == EValueKind::Text
+                            ? a.text.compare(b.text)
+                            : 0;
+                } else if (!folded[k].empty() && !a.IsNull() && !b.IsNull()) {
+                    c = folded[k][x].compare(folded[k][y]);
+                } else {
+                    c = CompareNoCase(a, b);
+                }
+                if (c != 0) {
+                    return keys[k].descending ? c > 0 : c < 0;
+                }
             }
         }
         return false;

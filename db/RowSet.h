@@ -48,6 +48,8 @@ class CRowSet : public IRowSource {
     // Ascending comparison as the sort uses it: null first, numbers by value, texts without
     // regard to letter case (then with it).
     static int Compare(const CFieldValue& a, const CFieldValue& b);
+    // The same with texts equal when they differ only in letter case.
+    static int CompareNoCase(const CFieldValue& a, const CFieldValue& b);
     // The text reading of a value, as a grid shows it.
     static std::string Display(const CFieldValue& value);
 

@@ -518,7 +518,7 @@ void CDeviceLink::FailureResumeStatus(int w, int s) {
     }
 }
 
-void CDeviceLink::OnStatusTimer(int maxPersonal) {
+void CDeviceLink::OnStatusTimer(int maxPersonal, bool busy) {
     IMessageTarget* target = LinkState().mainWindow.load();
     if (target) {
         target->KillTimer(kStatusTimerId);
@@ -526,7 +526,7 @@ void CDeviceLink::OnStatusTimer(int maxPersonal) {
     if (LinkState().devicePresent) {
         // A status request replaces the prepared frame, so none is made while a transfer
         // holds it.
-        if (maxPersonal == 200 && !TransferRunning()) {
+        if (maxPersonal == 200 && !busy && !TransferRunning()) {
             Send(kMsgBuildStatus, 0, reinterpret_cast<intptr_t>(this));
             m_sendPending = 1;
         }

@@ -88,8 +88,9 @@ class CDeviceLink {
     void FailureStopLink(int w, int s);
     // ...and after it, the connection state and the status timer.
     void FailureResumeStatus(int w, int s);
-    // The main window's status timer (window timer 0) expired.
-    void OnStatusTimer(int maxPersonal);
+    // The main window's status timer (window timer 0) expired. While the main window is busy
+    // (a transfer or an edit) no status request is made.
+    void OnStatusTimer(int maxPersonal, bool busy = false);
 
     // Members read and written by the transfers, the status display and the tests.
     CCommPort& Port() { return m_port; }

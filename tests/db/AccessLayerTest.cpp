@@ -179,10 +179,15 @@ TEST_F(DbFixture, SortIsStableByNameWithoutRegardToCaseAndNullsFirst) {
               "|alice|Bob|bob|\xC9mile");
     EXPECT_EQ(Names(CContactsTable::kSelectPersonal, "iCID ASC"), "bob|Bob||\xC9mile|alice");
     EXPECT_EQ(Names(CContactsTable::kSelectPersonal, "iCID DESC"), "alice|\xC9mile||Bob|bob");
+    AddContact(6, "Anna", "Young");
+    AddContact(7, "anna", "Baker");
+    EXPECT_EQ(Names("select * from [t_Contacts] where strFName like 'anna'", "strFName, strLName"),
+              "anna|Anna")
+        << "case decides only when all keys tie without it";
     CADORecordset rs(&db);
     ASSERT_TRUE(rs.Open(CContactsTable::kSelectPersonal));
     EXPECT_FALSE(rs.SortBy("strNothing"));
-    EXPECT_EQ(rs.RowCount(), 5);
+    EXPECT_EQ(rs.RowCount(), 7);
 }
 
 TEST_F(DbFixture, EveryByteValueSurvivesATextColumn) {

@@ -414,6 +414,9 @@ TEST_F(LinkFixture, StatusTimerAsksOnlyWhenPresentAndIdle) {
     EXPECT_EQ(window.timers.at(kStatusTimerId), kStatusTimerMs);
 
     link->SetSendPending(false);
+    link->OnStatusTimer(200, true);
+    EXPECT_EQ(window.Count(kMsgBuildStatus), 1u) << "busy: the prepared frame is the busy one's";
+    EXPECT_EQ(window.timers.at(kStatusTimerId), kStatusTimerMs) << "the timer keeps running";
     link->OnStatusTimer(199);
     EXPECT_EQ(window.Count(kMsgBuildStatus), 1u) << "another capacity: no status requests";
     EXPECT_FALSE(link->SendPending());

@@ -17,7 +17,8 @@ namespace orvex::test {
 // under test opens the slave side as its serial port.
 class CSimOnPty {
   public:
-    explicit CSimOnPty(sim::SSimFaults faults = {}) : m_sim(sim::CPagerBook::Sample(), faults) {
+    explicit CSimOnPty(sim::SSimFaults faults = {}, int capacity = 200)
+        : m_sim(WithCapacity(capacity), faults) {
         std::string error;
         m_open = m_pty.Open(error);
         if (m_open) {
@@ -40,6 +41,12 @@ class CSimOnPty {
     }
 
   private:
+    static sim::CPagerBook WithCapacity(int capacity) {
+        sim::CPagerBook book = sim::CPagerBook::Sample();
+        book.SetCapacity(static_cast<uint16_t>(capacity));
+        return book;
+    }
+
     void Pump() {
         const int fd = m_pty.MasterFd();
         uint8_t buffer[1024];

@@ -1,0 +1,461 @@
+#include "app/MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
+
+#include "app/ConfigDlg.h"
+#include "app/LeftView.h"
+#include "app/LinkEvent.h"
+#include "app/SwitchSplitterWnd.h"
+#include "app/settings/SettingsFile.h"
+#include "db/ContactsTable.h"
+#include "db/DatabaseFile.h"
+#include "link/LinkCodes.h"
+#include "link/LinkState.h"
+#include "ui/ContactsView.h"
+#include "ui/QtText.h"
+
+namespace orvex {
+
+namespace {
+
+// Commands that wait while the program is busy with a transfer or an edit.
+constexpr int kBusyCommands[] = {CMainFrame::kCmdDownload,      CMainFrame::kCmdUpload,
+                                 CMainFrame::kCmdConfiguration, CMainFrame::kCmdPersonal,
+                                 CMainFrame::kCmdGroups,        CMainFrame::kCmdBackup,
+                                 CMainFrame::kCmdLoadDb,        CMainFrame::kCmdImport,
+                                 CMainFrame::kCmdExport,        CMainFrame::kCmdHelp};
+
+}  // namespace
+
+CMainFrame::CMainFrame(const std::string& programDirectory) : m_programDirectory(programDirectory) {
+    setWindowTitle("Orvex Manager v.1.0");
+    m_statusTimer.setTimerType(Qt::CoarseTimer);
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] { OnStatusTimer(); });
+    LinkState().mainWindow = this;
+}
+
+CMainFrame::~CMainFrame() {
+    if (LinkState().mainWindow.load() == this) {
+        m_device.Link().CloseLink();
+        LinkState().mainWindow = nullptr;
+    }
+    m_working.reset();
+}
+
+// --- Creation -------------------------------------------------------------------------------
+
+bool CMainFrame::Create() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        resize(screen->size());
+    }
+    CreateActions();
+    CreateToolBar();
+    CreateStatusBar();
+    if (!SettingsPhase()) {
+        return false;
+    }
+    DatabasePhase();
+    CreateClientArea();
+    return true;
+}
+
+void CMainFrame::CreateActions() {
+    struct SCommand {
+        int id;
+        const char* menu;
+        const char* text;
+        QKeySequence keys;
+        const char* prompt;
+        const char* tip;
+        QStyle::StandardPixmap icon;
+        const char* themeIcon;
+    };
+    const SCommand commands[] = {
+        {kCmdLoadDb, "&File", "L&oad DB File...", QKeySequence("Ctrl+O"),
+         "Load Orvex database file", "Load DB file", QStyle::SP_DialogOpenButton, "document-open"},
+        {kCmdBackup, "&File", "&Backup DB File...", QKeySequence("Ctrl+B"),
+         "Backup current database file", "Backup DB file", QStyle::SP_DialogSaveButton,
+         "document-save-as"},
+        {0, "&File", nullptr, {}, nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
+        {kCmdImport, "&File", "&Import...", QKeySequence("Ctrl+I"), "Import comma delimited file",
+         "Import", QStyle::SP_ArrowRight, "document-import"},
+        {kCmdExport, "&File", "&Export...", QKeySequence("Ctrl+E"), "Export comma delimited file",
+         "Export", QStyle::SP_ArrowLeft, "document-export"},
+        {0, "&File", nullptr, {}, nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
+        {kCmdExit,
+         "&File",
+         "E&xit",
+         {},
+         "Quit the application",
+         "Exit",
+         QStyle::SP_DialogCloseButton,
+         "application-exit"},
+        {kCmdPersonal, "C&ontacts", "&Personal", QKeySequence("Ctrl+P"), "Show personal contacts",
+         "Personal", QStyle::SP_FileDialogInfoView, "avatar-default"},
+        {kCmdGroups, "C&ontacts", "&Groups...", QKeySequence("Ctrl+G"),
+         "Show and edit group contacts", "Groups", QStyle::SP_FileDialogListView, "system-users"},
+        {kCmdDownload, "&Communication", "&Download Contacts from Device", QKeySequence("F5"),
+         "Download contacts from the device", "Download Contacts from Device", QStyle::SP_ArrowDown,
+         "go-down"},
+        {kCmdUpload, "&Communication", "&Upload Contacts to Device", QKeySequence("F6"),
+         "Upload contacts to the device", "Upload Contacts to Device", QStyle::SP_ArrowUp, "go-up"},
+        {0, "&Communication", nullptr, {}, nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
+        {kCmdConfiguration, "&Communication", "&Configuration...", QKeySequence("Alt+F7"),
+         "Set the communication environment", "Configuration", QStyle::SP_ComputerIcon,
+         "preferences-system"},
+        {kCmdHelp, "&Help", "&Contents", QKeySequence("F1"), "Help contents", "Help Contents",
+         QStyle::SP_DialogHelpButton, "help-contents"},
+        {kCmdAbout,
+         "&Help",
+         "&About Orvex Manager",
+         {},
+         "Display program information, version number and copyright",
+         "About",
+         QStyle::SP_MessageBoxInformation,
+         "help-about"},
+    };
+    std::map<std::string, QMenu*> menus;
+    for (const SCommand& c : commands) {
+        QMenu*& menu = menus[c.menu];
+        if (!menu) {
+            menu = menuBar()->addMenu(c.menu);
+        }
+        if (!c.text) {
+            menu->addSeparator();
+            continue;
+        }
+        auto* action =
+            new QAction(QIcon::fromTheme(c.themeIcon, style()->standardIcon(c.icon)), c.text, this);
+        action->setShortcut(c.keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setStatusTip(c.prompt);
+        action->setToolTip(c.tip);
+        action->setData(c.id);
+        menu->addAction(action);
+        m_actions[c.id] = action;
+    }
+    connect(Action(kCmdExit), &QAction::triggered, this, &QWidget::close);
+    connect(Action(kCmdAbout), &QAction::triggered, this, &CMainFrame::AboutRequested);
+    connect(Action(kCmdPersonal), &QAction::triggered, this,
+            [this] { SendMessage(kMsgPageRequest, 0, CLeftView::kPagePersonal); });
+    connect(Action(kCmdGroups), &QAction::triggered, this,
+            [this] { SendMessage(kMsgPageRequest, 0, CLeftView::kPageGroups); });
+    connect(Action(kCmdConfiguration), &QAction::triggered, this, [this] { OnConfiguration(); });
+    connect(Action(kCmdHelp), &QAction::triggered, this, [this] { OnHelp(); });
+}
+
+void CMainFrame::CreateToolBar() {
+    m_toolBar = addToolBar("Toolbar");
+    m_toolBar->setObjectName("toolbar");
+    m_toolBar->setMovable(true);
+    m_toolBar->setFloatable(true);
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_toolBar->setIconSize(QSize(24, 24));
+    const int order[] = {kCmdLoadDb, kCmdBackup,   0,          kCmdPersonal,      kCmdGroups,
+                         0,          kCmdDownload, kCmdUpload, kCmdConfiguration, 0,
+                         kCmdHelp};
+    for (int id : order) {
+        if (id == 0) {
+            m_toolBar->addSeparator();
+        } else {
+            m_toolBar->addAction(Action(id));
+        }
+    }
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->showMessage("Ready");
+    const std::pair<int, int> panes[] = {{kPaneCounts, 19}, {kPaneConnection, 21}, {kPanePort, 10}};
+    const char* names[] = {"", "Counts", "Connection", "Port"};
+    for (const auto& [pane, blanks] : panes) {
+        auto* label = new QLabel(QString(blanks, ' '), bar);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString(blanks, ' ')) + 8);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAccessibleName(names[pane]);
+        bar->addPermanentWidget(label);
+        m_panes[pane] = label;
+    }
+    // The idle prompt comes back when a command's prompt goes.
+    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
+        if (message.isEmpty()) {
+            bar->showMessage("Ready");
+        }
+    });
+}
+
+void CMainFrame::CreateClientArea() {
+    m_splitter = new CSwitchSplitterWnd(2, this);
+    m_splitter->setObjectName("splitter");
+    m_treeView = m_splitter->AddView(0, 0, [](QWidget* pane) { return new CLeftView(pane); });
+    m_contactsView =
+        m_splitter->AddView(0, 1, [this](QWidget* pane) { return new CContactsView(*this, pane); });
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({120, std::max(1, width() - 120)});
+    setCentralWidget(m_splitter);
+}
+
+void CMainFrame::InitialUpdate() {
+    if (CLeftView* tree = LeftView()) {
+        tree->InitialUpdate(m_device.Link(), *this);
+        const int column0 = tree->IdealWidth();
+        m_splitter->setSizes({column0, std::max(1, width() - column0)});
+    }
+    if (CContactsView* view = ContactsView()) {
+        view->InitialUpdate();
+    }
+}
+
+void CMainFrame::DestroyWithoutClosing() {
+    m_closing = true;
+    hide();
+}
+
+bool CMainFrame::SettingsPhase() {
+    CSettingsFile::SValues values;
+    std::string error;
+    m_settingsPath = CSettingsFile::PathIn(m_programDirectory);
+    switch (CSettingsFile::LoadAtStartup(m_programDirectory, values, error)) {
+        case CSettingsFile::ELoadResult::CannotCreate:
+            return false;
+        case CSettingsFile::ELoadResult::Invalid:
+            m_device.Errors().Error001();
+            m_startupFailed = true;
+            break;
+        case CSettingsFile::ELoadResult::Ok:
+            m_databasePath = values.databasePath;
+            m_programDirectory = values.programDirectory;
+            m_device.SetMaxPersonal(values.maxPersonal);
+            m_device.Link().SetPortNumber(values.portNumber);
+            m_device.Link().SelectPort(values.portNumber);
+            break;
+    }
+    return true;
+}
+
+void CMainFrame::WriteCurrentSettings() {
+    CSettingsFile::SValues values;
+    values.databasePath = m_databasePath;
+    values.programDirectory = m_programDirectory;
+    values.maxPersonal = m_device.MaxPersonal();
+    values.portNumber = m_device.Link().PortNumber();
+    std::string error;
+    if (!CSettingsFile::Write(m_settingsPath, values, false, error)) {
+        // The old file stays whole; the user learns why this session's choices are not kept.
+        QMessageBox box(QMessageBox::Warning, "Orvex Manager",
+                        "The settings could not be saved:\n" + CQtText::ToQString(error),
+                        QMessageBox::Ok);
+        box.exec();
+    }
+}
+
+void CMainFrame::DatabasePhase() {
+    CErrorReport& errors = m_device.Errors();
+    // Held by another copy of the program counts as missing, as the file cannot be used.
+    if (!CDatabaseFile::CanOpenExclusively(m_databasePath)) {
+        errors.Error201LastUsed();
+        m_databasePath = m_programDirectory + "Orvex.mdb";
+        if (!CDatabaseFile::CanOpenExclusively(m_databasePath)) {
+            errors.Error201Default();
+            m_startupFailed = true;
+            return;
+        }
+    }
+    m_connectionString = CContactsTable::ConnectionString(m_databasePath);
+    if (!m_database.Open(m_connectionString, "", "")) {
+        errors.Error202();
+        m_startupFailed = true;
+        return;
+    }
+    if (!m_personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery)) {
+        errors.Error203();
+        m_startupFailed = true;
+    } else if (m_personal.RowCount() > 0) {
+        m_personal.SortBy(CContactsTable::kSortByName);
+    }
+}
+
+// --- Views ----------------------------------------------------------------------------------
+
+CContactsView* CMainFrame::ContactsView() const {
+    return m_splitter ? qobject_cast<CContactsView*>(m_splitter->GetView(m_contactsView)) : nullptr;
+}
+
+CLeftView* CMainFrame::LeftView() const {
+    return m_splitter ? qobject_cast<CLeftView*>(m_splitter->GetView(m_treeView)) : nullptr;
+}
+
+QWidget* CMainFrame::NavigationTree() {
+    return LeftView();
+}
+
+void CMainFrame::ShowPage(int page) {
+    if (page == 1 && m_splitter) {
+        m_splitter->ShowView(m_contactsView);
+    }
+}
+
+// --- Status bar, busy rule, size ----------------------------------------------------------
+
+void CMainFrame::SetStatusText(int pane, const std::string& text) {
+    auto it = m_panes.find(pane);
+    if (it != m_panes.end()) {
+        it->second->setText(CQtText::ToQString(text));
+        it->second->repaint();
+    }
+}
+
+QString CMainFrame::StatusText(int pane) const {
+    if (pane == 0) {
+        return statusBar()->currentMessage();
+    }
+    auto it = m_panes.find(pane);
+    return it == m_panes.end() ? QString() : it->second->text();
+}
+
+void CMainFrame::SetPaneText(StatusPane pane, const std::string& text) {
+    SetStatusText(pane == StatusPane::Connection ? kPaneConnection : kPanePort, text);
+}
+
+QAction* CMainFrame::Action(int command) const {
+    auto it = m_actions.find(command);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::SetBusy(bool busy) {
+    m_busy = busy ? 1 : 0;
+    UpdateCommandStates();
+}
+
+void CMainFrame::UpdateCommandStates() {
+    for (int id : kBusyCommands) {
+        if (QAction* action = Action(id)) {
+            action->setEnabled(m_busy == 0);
+        }
+    }
+}
+
+void CMainFrame::SetMinTrackSize(int width, int height) {
+    m_minTrackWidth = width;
+    m_minTrackHeight = height;
+    // The window system keeps the frame from being dragged smaller than this.
+    setMinimumSize(width, height);
+}
+
+// --- Commands -------------------------------------------------------------------------------
+
+void CMainFrame::OnConfiguration() {
+    CConfigDlg dialog(m_device.Link(), *this, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnHelp() {
+    // A missing help file opens nothing and is not reported.
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QString::fromStdString(m_programDirectory + "OrvexMgr.html")));
+}
+
+// --- Window messages ----------------------------------------------------------------------
+
+void CMainFrame::PostMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
+    QCoreApplication::postEvent(this, new CLinkEvent(message, wParam, lParam));
+}
+
+intptr_t CMainFrame::SendMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
+    return HandleMessage(message, wParam, lParam);
+}
+
+void CMainFrame::SetTimer(int id, uint32_t ms) {
+    if (id == kStatusTimerId) {
+        m_statusTimer.start(static_cast<int>(ms));
+    }
+}
+
+void CMainFrame::KillTimer(int id) {
+    if (id == kStatusTimerId) {
+        m_statusTimer.stop();
+    }
+}
+
+bool CMainFrame::event(QEvent* e) {
+    if (e->type() == CLinkEvent::Type()) {
+        const auto* m = static_cast<CLinkEvent*>(e);
+        HandleMessage(m->message, m->wParam, m->lParam);
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void CMainFrame::OnStatusTimer() {
+    m_device.Link().OnStatusTimer(m_device.MaxPersonal(), m_busy != 0);
+}
+
+int CMainFrame::CountTableRows() {
+    CADORecordset table(&m_database);
+    return table.Open(CContactsTable::kTable, CADORecordset::openTable) ? table.RowCount() : 0;
+}
+
+intptr_t CMainFrame::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
+    CDeviceLink& link = m_device.Link();
+    switch (message) {
+        case kMsgBytesArrived:
+            link.AssembleFrames();
+            break;
+        case kMsgFailure:
+            link.FailureStopLink(static_cast<int>(wParam), static_cast<int>(lParam));
+            link.FailureResumeStatus(static_cast<int>(wParam), static_cast<int>(lParam));
+            break;
+        case kMsgConnected:
+            if (wParam == 0) {
+                SetStatusText(kPaneConnection, "Connected");
+            }
+            SetTimer(static_cast<int>(wParam), static_cast<uint32_t>(lParam));
+            break;
+        case kMsgBuildStatus:
+            m_device.BuildStatusRequest(CountTableRows());
+            break;
+        case kMsgStatusReply:
+            m_device.ReadStatusReply();
+            break;
+        case kMsgPageRequest:
+            emit PageRequested(static_cast<int>(lParam));
+            if (lParam == CLeftView::kPageContacts || lParam == CLeftView::kPagePersonal) {
+                ShowPage(1);
+            }
+            break;
+        case WM_TIMER:
+            OnStatusTimer();
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+// --- Shutdown -------------------------------------------------------------------------------
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    if (!m_closing) {
+        m_closing = true;
+        m_working.reset();
+        m_personal.Close();
+        m_second.Close();
+        m_database.Close();
+        WriteCurrentSettings();
+    }
+    QMainWindow::closeEvent(e);
+}
+
+}  // namespace orvex

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "db/ADODatabase.h"
+#include "db/ADORecordset.h"
+#include "link/DeviceTransfer.h"
+#include "link/MessageTarget.h"
+#include "ui/ContactsHost.h"
+
+class QAction;
+class QLabel;
+class QToolBar;
+
+namespace orvex {
+
+class CContactsView;
+class CLeftView;
+class CSwitchSplitterWnd;
+
+// The program's only top-level window: menu, keys, toolbar, status bar, the split client area
+// (navigation tree left, contacts view right), and the owner of the database connection, its
+// recordsets and the device object. It is the link's message target and the views' host.
+class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHost {
+    Q_OBJECT
+  public:
+    // Command numbers.
+    enum ECommand {
+        kCmdDownload = 32771,
+        kCmdUpload = 32772,
+        kCmdConfiguration = 32773,
+        kCmdPersonal = 32774,
+        kCmdGroups = 32775,
+        kCmdBackup = 32776,
+        kCmdLoadDb = 32784,
+        kCmdImport = 32785,
+        kCmdExport = 32786,
+        kCmdHelp = 32787,
+        kCmdAbout = 57664,
+        kCmdExit = 57665,
+    };
+    static constexpr int kPaneCounts = 1;
+    static constexpr int kPaneConnection = 2;
+    static constexpr int kPanePort = 3;
+
+    // programDirectory ends with "/"; the settings file is OrvexMgr.ini in it.
+    explicit CMainFrame(const std::string& programDirectory);
+    ~CMainFrame() override;
+
+    // Creation: toolbar and status bar, the settings phase, the database phase and the client
+    // area. Reports go to the user as they happen; StartupFailed() tells whether the program
+    // must end.
+    bool Create();
+    bool StartupFailed() const { return m_startupFailed; }
+    // The views' first display: the tree (which opens the port) and the contacts view.
+    void InitialUpdate();
+    // Destroys the window without the close steps (a failed start-up writes no settings).
+    void DestroyWithoutClosing();
+
+    // IMessageTarget
+    void PostMessage(uint32_t message, intptr_t wParam, intptr_t lParam) override;
+    intptr_t SendMessage(uint32_t message, intptr_t wParam, intptr_t lParam) override;
+    void SetTimer(int id, uint32_t ms) override;
+    void KillTimer(int id) override;
+    void SetPaneText(StatusPane pane, const std::string& text) override;
+
+    // IContactsHost
+    CADODatabase& Database() override { return m_database; }
+    CADORecordset& PersonalRecordset() override { return m_personal; }
+    void SetStatusText(int pane, const std::string& text) override;
+    void SetBusy(bool busy) override;
+    bool IsBusy() const override { return m_busy; }
+    QWidget* NavigationTree() override;
+    CErrorReport& Errors() override { return m_device.Errors(); }
+    void SetMinTrackSize(int width, int height) override;
+
+    QAction* Action(int command) const;
+    QString StatusText(int pane) const;
+    CDeviceTransfer& Device() { return m_device; }
+    CSwitchSplitterWnd* Splitter() const { return m_splitter; }
+    CContactsView* ContactsView() const;
+    CLeftView* LeftView() const;
+    const std::string& DatabasePath() const { return m_databasePath; }
+    const std::string& ProgramDirectory() const { return m_programDirectory; }
+    const std::string& SettingsPath() const { return m_settingsPath; }
+    void ShowPage(int page);
+
+  signals:
+    // The About command; the application object shows the box.
+    void AboutRequested();
+    // A page request arrived (0 root, 1 contacts, 2 personal, 3 groups).
+    void PageRequested(int page);
+
+  protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    intptr_t HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
+    void CreateActions();
+    void CreateToolBar();
+    void CreateStatusBar();
+    bool SettingsPhase();
+    void DatabasePhase();
+    void CreateClientArea();
+    void UpdateCommandStates();
+    void OnConfiguration();
+    void OnHelp();
+    void OnStatusTimer();
+    int CountTableRows();
+    void WriteCurrentSettings();
+
+    // In the order the window's parts are built and torn down.
+    int m_minTrackWidth = 0;
+    int m_minTrackHeight = 0;
+    CSwitchSplitterWnd* m_splitter = nullptr;
+    int m_treeView = -1;
+    int m_contactsView = -1;
+    int m_busy = 0;
+    CADODatabase m_database;
+    CADORecordset m_personal{&m_database};
+    CADORecordset m_second{&m_database};
+    std::unique_ptr<CADORecordset> m_working;
+    std::string m_connectionString;
+    std::string m_databasePath;
+    std::string m_programDirectory;
+    std::string m_settingsPath;
+    CDeviceTransfer m_device;
+    QToolBar* m_toolBar = nullptr;
+    std::map<int, QLabel*> m_panes;
+    std::map<int, QAction*> m_actions;
+    QTimer m_statusTimer;
+    bool m_startupFailed = false;
+    bool m_closing = false;
+};
+
+}  // namespace orvex

@@ -1,0 +1,52 @@
+#include "app/VelkorMgrApp.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "app/AboutDlg.h"
+#include "app/MainFrame.h"
+#include "link/ErrorReport.h"
+
+namespace orvex {
+
+CVelkorMgrApp::CVelkorMgrApp() {
+    CErrorReport::SetMessageBox(&m_box);
+}
+
+CVelkorMgrApp::~CVelkorMgrApp() {
+    m_frame.reset();
+    CErrorReport::SetMessageBox(nullptr);
+}
+
+bool CVelkorMgrApp::InitInstance(const std::string& programDirectory) {
+    m_frame = std::make_unique<CMainFrame>(programDirectory);
+    connect(m_frame.get(), &CMainFrame::AboutRequested, this, [this] { OnAppAbout(); });
+    if (!m_frame->Create()) {
+        QMessageBox box(QMessageBox::Critical, "Orvex Manager", "Failed to create empty document.",
+                        QMessageBox::Ok);
+        box.exec();
+        m_frame.reset();
+        return false;
+    }
+    if (!m_document.OnNewDocument(m_frame->StartupFailed())) {
+        // Gone at once: no close steps, so the settings file is left as it was.
+        m_frame->DestroyWithoutClosing();
+        m_frame.reset();
+        return false;
+    }
+    m_frame->InitialUpdate();
+    m_frame->show();
+    if (const QScreen* screen = m_frame->screen()) {
+        const QRect area = screen->availableGeometry();
+        m_frame->move(area.center() - m_frame->rect().center());
+    }
+    return true;
+}
+
+void CVelkorMgrApp::OnAppAbout() {
+    CAboutDlg dialog(m_frame.get());
+    dialog.exec();
+}
+
+}  // namespace orvex

@@ -1,0 +1,692 @@
+#include "ui/ContactsView.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "db/ADODatabase.h"
+#include "db/ADORecordset.h"
+#include "db/ContactsTable.h"
+#include "link/ErrorReport.h"
+#include "ui/ContactsHost.h"
+#include "ui/DataGrid.h"
+#include "ui/MultiLineEdit.h"
+#include "ui/QtText.h"
+
+namespace orvex {
+
+namespace {
+
+using V = CContactsView;
+
+const std::array<V::SField, 15> kFields = {{
+    {V::kFirstName, "strFName", 15, V::kFirstNameLabel, "First Name:", V::kPageBasic, false},
+    {V::kLastName, "strLName", 18, V::kLastNameLabel, "Last Name:", V::kPageBasic, false},
+    {V::kWireless, "strWAddr", 65, V::kWirelessLabel, "1. Wireless Address:", V::kPageBasic, false},
+    {V::kWorkEmail, "strWEmail", 65, V::kWorkEmailLabel, "2. Work Email:", V::kPageBasic, false},
+    {V::kHomeEmail, "strHEmail", 65, V::kHomeEmailLabel, "3. Home Email:", V::kPageBasic, false},
+    {V::kHomePhone, "strHPhone", 15, V::kHomePhoneLabel, "Home:", V::kPageBasic, false},
+    {V::kWorkPhone, "strWPhone", 18, V::kWorkPhoneLabel, "Work:", V::kPageBasic, false},
+    {V::kMobilePhone, "strMPhone", 15, V::kMobilePhoneLabel, "Mobile:", V::kPageBasic, false},
+    {V::kFax, "strFax", 15, V::kFaxLabel, "Fax:", V::kPageBasic, false},
+    {V::kCompany, "strCompany", 18, V::kCompanyLabel, "Company:", V::kPageAdditional, false},
+    {V::kStreet, "strStreet", 70, V::kStreetLabel, "Street:", V::kPageAdditional, true},
+    {V::kCity, "strCity", 20, V::kCityLabel, "City:", V::kPageAdditional, false},
+    {V::kState, "strState", 10, V::kStateLabel, "State:", V::kPageAdditional, false},
+    {V::kZip, "strZip", 10, V::kZipLabel, "Zip:", V::kPageAdditional, false},
+    {V::kNote, "strNote", 72, V::kNoteLabel, "Note:", V::kPageAdditional, true},
+}};
+
+// The contact is shown in field order, with the default address after the first five.
+constexpr size_t kFieldsBeforeDefault = 5;
+
+// The grid's visible columns: field number, caption, share of the width, alignment.
+struct SGridColumn {
+    int column;
+    const char* caption;
+    double share;
+    int alignment;
+};
+const SGridColumn kGridColumns[] = {
+    {3, "First Name", 0.17, CDataGrid::kAlignLeft},
+    {4, "Last Name", 0.17, CDataGrid::kAlignLeft},
+    {5, "Wireless Address", 0.2, CDataGrid::kAlignLeft},
+    {6, "Work Email", 0.2, CDataGrid::kAlignLeft},
+    {7, "Home Email", 0.2, CDataGrid::kAlignLeft},
+    {8, "Default Address", 0.06, CDataGrid::kAlignCenter},
+};
+constexpr int kFirstGridColumn = 3;
+constexpr int kLastGridColumn = 8;
+
+QString Q(const char* text) {
+    return QString::fromLatin1(text);
+}
+
+// The accessible name of an edit is its label without the colon.
+QString NameOf(const char* label) {
+    QString name = Q(label);
+    if (name.endsWith(QLatin1Char(':'))) {
+        name.chop(1);
+    }
+    return name;
+}
+
+// The form's buttons are only as wide as their captions need, not as wide as a dialog's.
+void FitToCaption(QPushButton* button) {
+    const int text = button->fontMetrics().horizontalAdvance(button->text());
+    button->setMinimumWidth(text + 2 * button->fontMetrics().averageCharWidth() + 8);
+}
+
+// Lays the windows from the frame down to a view out as showing them would, so that the
+// view's place is known before the frame first appears: each layout or splitter on the way
+// places its children.
+void LayOutDownTo(QWidget* frame, QWidget* view) {
+    std::vector<QWidget*> chain;
+    for (QWidget* w = view->parentWidget(); w; w = w->parentWidget()) {
+        chain.insert(chain.begin(), w);
+        if (w == frame) {
+            break;
+        }
+    }
+    for (QWidget* w : chain) {
+        if (QLayout* layout = w->layout()) {
+            layout->activate();
+            layout->setGeometry(w->rect());
+        }
+        QResizeEvent resize(w->size(), w->size());
+        QCoreApplication::sendEvent(w, &resize);
+    }
+}
+
+}  // namespace
+
+const std::array<CContactsView::SField, 15>& CContactsView::Fields() {
+    return kFields;
+}
+
+const CContactsView::SField* CContactsView::Field(int id) {
+    for (const SField& field : kFields) {
+        if (field.id == id) {
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+CContactsView::CContactsView(IContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host) {
+    setObjectName("contactsView");
+    CreateControls();
+}
+
+CContactsView::~CContactsView() = default;
+
+// --- Controls -------------------------------------------------------------------------------
+
+int CContactsView::DluX(int units) const {
+    // The form's horizontal unit is a quarter of the font's average letter width.
+    const QFontMetrics metrics(font());
+    const int letters =
+        metrics.horizontalAdvance(Q("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int average = (letters / 26 + 1) / 2;
+    return (units * average + 2) / 4;
+}
+
+int CContactsView::DluY(int units) const {
+    // The vertical unit is an eighth of the font's height.
+    return (units * QFontMetrics(font()).height() + 4) / 8;
+}
+
+QLabel* CContactsView::AddLabel(int id, const char* text, QWidget* parent) {
+    auto* label = new QLabel(Q(text), parent);
+    label->setObjectName(QString("label%1").arg(id));
+    m_controls[id] = label;
+    return label;
+}
+
+QWidget* CContactsView::AddField(const SField& field, QWidget* parent) {
+    QWidget* edit = nullptr;
+    if (field.multiLine) {
+        auto* multi = new CMultiLineEdit(parent);
+        multi->SetVisibleLines(2);
+        edit = multi;
+    } else {
+        auto* line = new QLineEdit(parent);
+        edit = line;
+    }
+    edit->setObjectName(Q(field.column));
+    edit->setAccessibleName(NameOf(field.label));
+    edit->installEventFilter(this);
+    m_controls[field.id] = edit;
+    auto* label = AddLabel(field.labelId, field.label, parent);
+    label->setBuddy(edit);
+    return edit;
+}
+
+void CContactsView::CreateControls() {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Left: the grid over the status line.
+    auto* left = new QVBoxLayout;
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(0);
+    m_grid = new CDataGrid(this);
+    m_grid->setObjectName("grid");
+    m_grid->SetPreferredSize(QSize(DluX(232), DluY(310) - kStatusLineHeight));
+    m_grid->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_controls[kGrid] = m_grid;
+    left->addWidget(m_grid, 1);
+    m_status = new QLabel(this);
+    m_status->setObjectName("statusLine");
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setFixedHeight(std::max(kStatusLineHeight, m_status->fontMetrics().height() + 2));
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_controls[kStatusLine] = m_status;
+    left->addWidget(m_status);
+    layout->addLayout(left, 1);
+
+    // Right: the editor panel, glued to the right edge.
+    m_panel = new QWidget(this);
+    m_panel->setObjectName("editorPanel");
+    auto* panel = new QVBoxLayout(m_panel);
+    panel->setContentsMargins(0, 0, 0, 0);
+    panel->setSpacing(0);
+
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(DluX(5), DluY(5), DluX(5), DluY(4));
+    top->setSpacing(DluX(2));
+    m_edit = new QPushButton(Q("Edit"), m_panel);
+    m_edit->setCheckable(true);
+    m_new = new QPushButton(Q("New"), m_panel);
+    m_del = new QPushButton(Q("Del"), m_panel);
+    const std::pair<int, QPushButton*> topButtons[] = {
+        {kEdit, m_edit}, {kNew, m_new}, {kDel, m_del}};
+    for (const auto& [id, button] : topButtons) {
+        button->setAutoDefault(false);
+        FitToCaption(button);
+        top->addWidget(button, 1);
+        m_controls[id] = button;
+    }
+    panel->addLayout(top);
+
+    m_tabs = new QTabWidget(m_panel);
+    m_tabs->setObjectName("tabs");
+    m_controls[kTabs] = m_tabs;
+    m_tabs->addTab(CreateBasicPage(), Q("Basic"));
+    m_tabs->addTab(CreateAdditionalPage(), Q("Additional Info"));
+    panel->addWidget(m_tabs, 1);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->setContentsMargins(DluX(6), DluY(4), DluX(5), DluY(5));
+    bottom->setSpacing(DluX(5));
+    m_cancel = new QPushButton(Q("Cancel"), m_panel);
+    m_save = new QPushButton(Q("Save"), m_panel);
+    const std::pair<int, QPushButton*> bottomButtons[] = {{kCancel, m_cancel}, {kSave, m_save}};
+    for (const auto& [id, button] : bottomButtons) {
+        button->setAutoDefault(false);
+        FitToCaption(button);
+        bottom->addWidget(button, 1);
+        m_controls[id] = button;
+    }
+    panel->addLayout(bottom);
+    layout->addWidget(m_panel);
+    m_panel->setFixedWidth(std::max(DluX(106), m_panel->minimumSizeHint().width()));
+
+    for (QPushButton* button : {m_edit, m_new, m_del, m_save, m_cancel}) {
+        button->setAccessibleName(button->text());
+    }
+    for (QCheckBox* box : m_default) {
+        box->setAccessibleName(box->text());
+    }
+
+    connect(m_edit, &QPushButton::clicked, this, &CContactsView::OnEditClicked);
+    connect(m_new, &QPushButton::clicked, this, &CContactsView::OnNewClicked);
+    connect(m_del, &QPushButton::clicked, this, &CContactsView::OnDelClicked);
+    connect(m_save, &QPushButton::clicked, this, &CContactsView::OnSaveClicked);
+    connect(m_cancel, &QPushButton::clicked, this, &CContactsView::OnCancelClicked);
+    for (int i = 0; i < 3; ++i) {
+        connect(m_default[static_cast<size_t>(i)], &QCheckBox::clicked, this,
+                [this, i] { OnDefaultClicked(kDefault1 + i); });
+    }
+    connect(m_tabs, &QTabWidget::currentChanged, this, &CContactsView::OnTabSelChange);
+    connect(m_grid, &CDataGrid::Click, this, &CContactsView::OnGridEvent);
+    connect(m_grid, &CDataGrid::RowColChange, this, &CContactsView::OnGridEvent);
+
+    SetTabOrder();
+}
+
+QWidget* CContactsView::CreateBasicPage() {
+    auto* page = new QWidget;
+    page->setObjectName("basicPage");
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(DluX(6), DluY(6), DluX(6), DluY(4));
+    layout->setSpacing(DluY(4));
+
+    auto* names = new QGridLayout;
+    names->setHorizontalSpacing(DluX(6));
+    names->setVerticalSpacing(DluY(2));
+    for (int i = 0; i < 2; ++i) {
+        const SField& field = kFields[static_cast<size_t>(i)];
+        QWidget* edit = AddField(field, page);
+        names->addWidget(m_controls[field.labelId], 0, i);
+        names->addWidget(edit, 1, i);
+    }
+    layout->addLayout(names);
+
+    auto* addresses = new QGroupBox(Q("Contact Address"), page);
+    addresses->setObjectName("contactAddressGroup");
+    m_controls[kContactAddressGroup] = addresses;
+    auto* addressLayout = new QVBoxLayout(addresses);
+    addressLayout->setSpacing(DluY(2));
+    for (size_t i = 2; i < kFieldsBeforeDefault; ++i) {
+        const SField& field = kFields[i];
+        QWidget* edit = AddField(field, addresses);
+        if (i > 2) {
+            addressLayout->addSpacing(DluY(3));
+        }
+        addressLayout->addWidget(m_controls[field.labelId]);
+        addressLayout->addWidget(edit);
+    }
+    auto* defaults = new QHBoxLayout;
+    defaults->setSpacing(DluX(1));
+    defaults->addWidget(AddLabel(kDefaultLabel, "Default:", addresses));
+    defaults->addSpacing(DluX(5));
+    const char* numbers[] = {"1", "2", "3"};
+    for (int i = 0; i < 3; ++i) {
+        auto* box = new QCheckBox(Q(numbers[i]), addresses);
+        box->setObjectName(QString("default%1").arg(i + 1));
+        m_default[static_cast<size_t>(i)] = box;
+        m_controls[kDefault1 + i] = box;
+        defaults->addWidget(box);
+    }
+    defaults->addStretch(1);
+    addressLayout->addSpacing(DluY(3));
+    addressLayout->addLayout(defaults);
+    layout->addWidget(addresses);
+
+    auto* phones = new QGroupBox(Q("Phone Number"), page);
+    phones->setObjectName("phoneGroup");
+    m_controls[kPhoneGroup] = phones;
+    auto* phoneLayout = new QGridLayout(phones);
+    phoneLayout->setHorizontalSpacing(DluX(6));
+    phoneLayout->setVerticalSpacing(DluY(6));
+    phoneLayout->setColumnStretch(1, 1);
+    for (size_t i = kFieldsBeforeDefault; i < 9; ++i) {
+        const SField& field = kFields[i];
+        QWidget* edit = AddField(field, phones);
+        const int row = static_cast<int>(i - kFieldsBeforeDefault);
+        phoneLayout->addWidget(m_controls[field.labelId], row, 0);
+        phoneLayout->addWidget(edit, row, 1);
+    }
+    layout->addWidget(phones);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* CContactsView::CreateAdditionalPage() {
+    auto* page = new QWidget;
+    page->setObjectName("additionalPage");
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(DluX(6), DluY(6), DluX(6), DluY(4));
+    layout->setSpacing(DluY(2));
+
+    auto* address = new QGroupBox(Q("Address"), page);
+    address->setObjectName("addressGroup");
+    m_controls[kAddressGroup] = address;
+    auto* addressLayout = new QVBoxLayout(address);
+    addressLayout->setSpacing(DluY(2));
+    for (size_t i = 9; i < 14; ++i) {
+        const SField& field = kFields[i];
+        QWidget* edit = AddField(field, address);
+        if (i > 9) {
+            addressLayout->addSpacing(DluY(3));
+        }
+        addressLayout->addWidget(m_controls[field.labelId]);
+        if (field.id == kZip) {
+            // The zip field is half as wide as the others.
+            auto* row = new QHBoxLayout;
+            row->addWidget(edit, 1);
+            row->addStretch(1);
+            addressLayout->addLayout(row);
+        } else {
+            addressLayout->addWidget(edit);
+        }
+    }
+    layout->addWidget(address);
+
+    const SField& note = kFields[14];
+    QWidget* noteEdit = AddField(note, page);
+    layout->addSpacing(DluY(5));
+    layout->addWidget(m_controls[note.labelId]);
+    layout->addWidget(noteEdit);
+    layout->addStretch(1);
+    return page;
+}
+
+void CContactsView::SetTabOrder() {
+    // From the top left of the form: the grid, the buttons above the pages, the tabs, the
+    // fields of both pages, then Cancel and Save below them.
+    QWidget::setTabOrder(m_grid->Table(), m_edit);
+    QWidget::setTabOrder(m_edit, m_new);
+    QWidget::setTabOrder(m_new, m_del);
+    // The tab widget brings its tab bar along; the fields follow the bar.
+    QWidget::setTabOrder(m_del, m_tabs);
+    std::vector<QWidget*> order = {m_tabs->tabBar()};
+    for (size_t i = 0; i < kFields.size(); ++i) {
+        order.push_back(m_controls[kFields[i].id]);
+        if (i + 1 == kFieldsBeforeDefault) {
+            order.insert(order.end(), m_default.begin(), m_default.end());
+        }
+    }
+    order.push_back(m_cancel);
+    order.push_back(m_save);
+    for (size_t i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+QWidget* CContactsView::Control(int id) const {
+    auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QString CContactsView::FieldText(int id) const {
+    const SField* field = Field(id);
+    if (!field) {
+        return QString();
+    }
+    if (field->multiLine) {
+        return static_cast<CMultiLineEdit*>(Control(id))->Text();
+    }
+    return static_cast<QLineEdit*>(Control(id))->text();
+}
+
+void CContactsView::SetFieldText(int id, const QString& text) {
+    const SField* field = Field(id);
+    if (!field) {
+        return;
+    }
+    if (field->multiLine) {
+        static_cast<CMultiLineEdit*>(Control(id))->SetText(text);
+        return;
+    }
+    auto* edit = static_cast<QLineEdit*>(Control(id));
+    // A stored text longer than the limit is shown whole, as the user cannot type it longer.
+    const int limit = m_limitsSet ? field->limit : 32767;
+    edit->setMaxLength(std::max(limit, static_cast<int>(text.size())));
+    edit->setText(text);
+    edit->setCursorPosition(0);
+}
+
+QCheckBox* CContactsView::DefaultButton(int number) const {
+    return number >= 1 && number <= 3 ? m_default[static_cast<size_t>(number - 1)] : nullptr;
+}
+
+QString CContactsView::StatusLineText() const {
+    return m_status->text();
+}
+
+void CContactsView::SetFieldLimits() {
+    for (const SField& field : kFields) {
+        if (field.multiLine) {
+            static_cast<CMultiLineEdit*>(Control(field.id))->SetLimit(field.limit);
+        } else {
+            static_cast<QLineEdit*>(Control(field.id))->setMaxLength(field.limit);
+        }
+    }
+    m_limitsSet = true;
+}
+
+// --- Operations -----------------------------------------------------------------------------
+
+void CContactsView::InitialUpdate() {
+    SetFieldLimits();
+    // The two tab pages exist with their controls since construction.
+    ShowTabPage();
+    m_save->setEnabled(false);
+    m_cancel->setEnabled(false);
+
+    CADORecordset& personal = m_host.PersonalRecordset();
+    if (!m_host.Database().IsOpen()) {
+        m_host.Errors().Error202();
+        return;
+    }
+    if (!personal.IsOpen()) {
+        m_host.Errors().Error203();
+        return;
+    }
+    if (personal.RowCount() > 0) {
+        personal.SortBy(CContactsTable::kSortByName);
+    }
+    BindGrid();
+    ShowCurrentContact();
+    ShowCounts();
+    FitParentFrame();
+    SetFieldsReadOnly(true);
+    QWidget* frame = window();
+    m_host.SetMinTrackSize(frame->width(), frame->height());
+}
+
+void CContactsView::ReloadContacts() {
+    CADORecordset& personal = m_host.PersonalRecordset();
+    if (personal.IsOpen()) {
+        personal.Close();
+    }
+    if (!personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery)) {
+        return;
+    }
+    if (personal.RowCount() > 0) {
+        personal.SortBy(CContactsTable::kSortByName);
+    }
+    BindGrid();
+    ShowCounts();
+    LayoutGridColumns();
+    if (personal.RowCount() > 0) {
+        m_grid->SetRow(m_rememberedRow);
+    }
+    ShowCurrentContact();
+}
+
+void CContactsView::BindGrid() {
+    m_grid->SetCaption(Q(kGridCaption));
+    m_grid->SetDataSource(nullptr);
+    m_grid->SetDataSource(m_host.PersonalRecordset().GetRecordset());
+    m_grid->Refresh();
+}
+
+void CContactsView::ShowCounts() {
+    CADORecordset groups(&m_host.Database());
+    if (groups.Open(CContactsTable::kSelectGroups, CADORecordset::openQuery)) {
+        char text[32];
+        std::snprintf(text, sizeof text, "P:%03d/G:%02d", m_host.PersonalRecordset().RowCount(),
+                      groups.RowCount());
+        m_host.SetStatusText(1, text);
+    }
+    groups.Close();
+}
+
+void CContactsView::ShowCurrentContact() {
+    CADORecordset& personal = m_host.PersonalRecordset();
+    const int count = personal.RowCount();
+    if (count == 0) {
+        m_status->clear();
+        for (const SField& field : kFields) {
+            SetFieldText(field.id, QString());
+        }
+        for (QCheckBox* box : m_default) {
+            box->setChecked(false);
+        }
+        return;
+    }
+    char text[64];
+    if (count == 1) {
+        std::snprintf(text, sizeof text, "  %d of %d Personal Contact", personal.Position(), 1);
+    } else {
+        std::snprintf(text, sizeof text, "  %d of %d Personal Contacts", personal.Position(),
+                      count);
+    }
+    m_status->setText(Q(text));
+    for (size_t i = 0; i < kFields.size(); ++i) {
+        if (i == kFieldsBeforeDefault) {
+            int byDefault = 0;
+            if (personal.ReadInt("byDefault", byDefault)) {
+                ShowDefaultAddress(byDefault);
+            }
+        }
+        std::string value;
+        if (!personal.ReadText(kFields[i].column, value)) {
+            value.clear();
+        }
+        SetFieldText(kFields[i].id, CQtText::ToQString(value));
+    }
+}
+
+void CContactsView::ShowDefaultAddress(int byDefault) {
+    // Any other stored number leaves the buttons as the previous contact had them.
+    if (byDefault < 0 || byDefault > 3) {
+        return;
+    }
+    for (int i = 0; i < 3; ++i) {
+        m_default[static_cast<size_t>(i)]->setChecked(byDefault == i + 1);
+    }
+}
+
+void CContactsView::SetFieldsReadOnly(bool readOnly) {
+    for (const SField& field : kFields) {
+        if (field.multiLine) {
+            static_cast<CMultiLineEdit*>(Control(field.id))->setReadOnly(readOnly);
+        } else {
+            static_cast<QLineEdit*>(Control(field.id))->setReadOnly(readOnly);
+        }
+    }
+    for (QCheckBox* box : m_default) {
+        box->setEnabled(!readOnly);
+    }
+}
+
+void CContactsView::ShowTabPage() {
+    if (m_tabPage == kPageBasic || m_tabPage == kPageAdditional) {
+        m_tabs->setCurrentIndex(m_tabPage);
+    }
+}
+
+void CContactsView::OnTabSelChange(int index) {
+    m_tabPage = static_cast<int16_t>(index);
+    ShowTabPage();
+}
+
+void CContactsView::OnGridEvent() {
+    ShowCurrentContact();
+    SetFieldsReadOnly(true);
+    m_edit->setChecked(false);
+}
+
+// --- Size -----------------------------------------------------------------------------------
+
+void CContactsView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutControls();
+}
+
+void CContactsView::LayoutControls() {
+    if (!m_grid || !m_tabs) {
+        return;
+    }
+    // The layout keeps the panel at the right edge at its fixed width and gives the grid and
+    // the status line under it the rest; placing it now lets the columns follow at once,
+    // also while the view is hidden.
+    if (QLayout* box = layout()) {
+        box->setGeometry(rect());
+    }
+    LayoutGridColumns();
+}
+
+void CContactsView::LayoutGridColumns() {
+    if (!m_grid) {
+        return;
+    }
+    const int total = static_cast<int>(m_grid->ClientWidth() * 0.857 - 18.0);
+    for (int c = 0; c < m_grid->ColumnCount(); ++c) {
+        if (c < kFirstGridColumn || c > kLastGridColumn) {
+            m_grid->SetColumnVisible(c, false);
+        }
+    }
+    for (const SGridColumn& column : kGridColumns) {
+        m_grid->SetColumnVisible(column.column, true);
+        m_grid->SetColumnCaption(column.column, Q(column.caption));
+        m_grid->SetColumnWidth(column.column, static_cast<float>(total * column.share));
+        m_grid->SetColumnAlignment(column.column, column.alignment);
+    }
+}
+
+void CContactsView::FitParentFrame() {
+    QWidget* frame = window();
+    // A window that was never given a size takes the size it asks for, as showing it would.
+    frame->ensurePolished();
+    if (!frame->testAttribute(Qt::WA_Resized) && !frame->isVisible()) {
+        frame->adjustSize();
+    }
+    if (frame != this) {
+        FitInto(frame);
+    }
+    LayoutControls();
+}
+
+void CContactsView::FitInto(QWidget* frame) {
+    // Let the frame lay out its parts as it will show them, then take away what it has
+    // beyond the form in either direction; it never grows.
+    LayOutDownTo(frame, this);
+    const QSize form = sizeHint().expandedTo(minimumSizeHint());
+    const QSize fit = frame->size() - size() + form;
+    const QSize shrunk = frame->size().boundedTo(fit);
+    if (shrunk != frame->size()) {
+        frame->resize(shrunk);
+        LayOutDownTo(frame, this);
+    }
+}
+
+// --- Editing --------------------------------------------------------------------------------
+
+bool CContactsView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        for (const SField& field : kFields) {
+            if (m_controls[field.id] == watched) {
+                OnFieldFocusLost(field.id);
+                break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CContactsView::OnEditClicked() {}
+
+void CContactsView::OnNewClicked() {}
+
+void CContactsView::OnDelClicked() {}
+
+void CContactsView::OnDefaultClicked(int) {}
+
+void CContactsView::OnSaveClicked() {}
+
+void CContactsView::OnCancelClicked() {}
+
+void CContactsView::OnFieldFocusLost(int) {}
+
+}  // namespace orvex

@@ -1,0 +1,187 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <map>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace orvex {
+
+class CDataGrid;
+class CMultiLineEdit;
+class IContactsHost;
+
+// The personal contacts: a grid of them on the left, taking the extra width, and at the right
+// edge an editor panel of fixed width with the contact under the grid's cursor on two tab
+// pages. The view works on the host's database connection and personal recordset and re-reads
+// them whenever the table changes; it writes the counts into the host's status bar.
+class CContactsView : public QWidget {
+    Q_OBJECT
+  public:
+    // The form's control numbers, by which the editor's code and the tests name the controls.
+    enum EControl {
+        kGrid = 1000,
+        kNew = 1010,
+        kDel = 1011,
+        kEdit = 1012,
+        kFirstName = 1013,
+        kLastName = 1014,
+        kFirstNameLabel = 1015,
+        kLastNameLabel = 1016,
+        kWirelessLabel = 1017,
+        kWireless = 1018,
+        kWorkEmailLabel = 1019,
+        kWorkEmail = 1020,
+        kHomeEmailLabel = 1021,
+        kHomeEmail = 1022,
+        kDefault1 = 1023,
+        kDefault2 = 1024,
+        kDefault3 = 1025,
+        kDefaultLabel = 1026,
+        kHomePhone = 1027,
+        kWorkPhone = 1028,
+        kMobilePhone = 1029,
+        kHomePhoneLabel = 1030,
+        kWorkPhoneLabel = 1031,
+        kMobilePhoneLabel = 1032,
+        kFax = 1034,
+        kFaxLabel = 1035,
+        kPhoneGroup = 1036,
+        kContactAddressGroup = 1037,
+        kAddressGroup = 1038,
+        kCompanyLabel = 1039,
+        kCompany = 1040,
+        kStreetLabel = 1041,
+        kCityLabel = 1042,
+        kStateLabel = 1043,
+        kStreet = 1044,
+        kCity = 1045,
+        kState = 1046,
+        kZipLabel = 1047,
+        kZip = 1048,
+        kNote = 1049,
+        kNoteLabel = 1050,
+        kTabs = 1051,
+        kSave = 1052,
+        kCancel = 1053,
+        kStatusLine = 1069,
+    };
+    enum ETabPage { kPageBasic = 0, kPageAdditional = 1 };
+
+    // One of the 15 edit fields: its control, the t_Contacts column it shows and saves, its
+    // character limit, its label's control and text, and its tab page.
+    struct SField {
+        int id;
+        const char* column;
+        int limit;
+        int labelId;
+        const char* label;
+        int page;
+        bool multiLine;
+    };
+    // In the order the contact is shown and its fields are checked.
+    static const std::array<SField, 15>& Fields();
+    static const SField* Field(int id);
+
+    static constexpr const char* kGridCaption = "Personal Contacts";
+    // Pixels under the grid that the status line takes.
+    static constexpr int kStatusLineHeight = 18;
+
+    CContactsView(IContactsHost& host, QWidget* parent = nullptr);
+    ~CContactsView() override;
+    CContactsView(const CContactsView&) = delete;
+    CContactsView& operator=(const CContactsView&) = delete;
+
+    // The first-time set-up once the host's database and personal recordset are in place.
+    void InitialUpdate();
+    // Re-reads the personal contacts, rebinds the grid, refreshes the counts, selects the
+    // remembered row and shows the current contact.
+    void ReloadContacts();
+    // Fills the status line and the editor from the personal recordset's current row.
+    void ShowCurrentContact();
+    // Read-only edits and disabled default buttons, or the reverse.
+    void SetFieldsReadOnly(bool readOnly);
+    // Shows the controls of the tab page in TabPage() and hides the other page's.
+    void ShowTabPage();
+    // Resize handling: the editor panel at the right edge, the grid and the status line over
+    // the rest, the grid's columns in their ratios.
+    void LayoutControls();
+    void LayoutGridColumns();
+
+    int TabPage() const { return m_tabPage; }
+    // The grid row the next reload selects.
+    int RememberedRow() const { return m_rememberedRow; }
+    void SetRememberedRow(int row) { m_rememberedRow = static_cast<int16_t>(row); }
+
+    CDataGrid* Grid() const { return m_grid; }
+    // A control by its number; null for a number the form does not have.
+    QWidget* Control(int id) const;
+    // The text of one of the 15 edit fields as the user sees it.
+    QString FieldText(int id) const;
+    void SetFieldText(int id, const QString& text);
+    // Default-address button 1, 2 or 3.
+    QCheckBox* DefaultButton(int number) const;
+    QString StatusLineText() const;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private slots:
+    // The editor's operations: viewing needs none of them yet.
+    void OnEditClicked();
+    void OnNewClicked();
+    void OnDelClicked();
+    void OnDefaultClicked(int id);
+    void OnSaveClicked();
+    void OnCancelClicked();
+    // An edit field lost the keyboard focus.
+    void OnFieldFocusLost(int id);
+
+  private:
+    void CreateControls();
+    QWidget* CreateBasicPage();
+    QWidget* CreateAdditionalPage();
+    QLabel* AddLabel(int id, const char* text, QWidget* parent);
+    QWidget* AddField(const SField& field, QWidget* parent);
+    void SetTabOrder();
+    void SetFieldLimits();
+    void BindGrid();
+    void ShowCounts();
+    void ShowDefaultAddress(int byDefault);
+    // Lays the parent frame out and shrinks it, if larger, to just fit the form; then places
+    // the view's own controls.
+    void FitParentFrame();
+    void FitInto(QWidget* frame);
+    void OnTabSelChange(int index);
+    void OnGridEvent();
+    int DluX(int units) const;
+    int DluY(int units) const;
+
+    IContactsHost& m_host;
+    int16_t m_tabPage = kPageBasic;
+    int16_t m_rememberedRow = 0;
+    bool m_limitsSet = false;
+
+    std::map<int, QWidget*> m_controls;
+    CDataGrid* m_grid = nullptr;
+    QLabel* m_status = nullptr;
+    QWidget* m_panel = nullptr;
+    QPushButton* m_edit = nullptr;
+    QPushButton* m_new = nullptr;
+    QPushButton* m_del = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    QPushButton* m_save = nullptr;
+    QPushButton* m_cancel = nullptr;
+    std::array<QCheckBox*, 3> m_default{};
+};
+
+}  // namespace orvex

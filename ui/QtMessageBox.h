@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <string>
+
+#include "link/MessageBox.h"
+
+namespace orvex {
+
+// The program's reports and prompts as real message boxes: application-modal, no parent.
+// Reports have the critical icon and OK; prompts Yes and No with Yes the default, no icon.
+// A box raised on another thread (the receive thread's Error 302 or 303) is shown by the
+// user-interface thread, and the raising thread waits until the user closes it.
+class CQtMessageBox : public QObject, public IMessageBox {
+    Q_OBJECT
+  public:
+    explicit CQtMessageBox(QObject* parent = nullptr);
+
+    int Report(const std::string& caption, const std::string& text) override;
+    int Prompt(const std::string& caption, const std::string& text) override;
+
+  private:
+    Q_INVOKABLE int Show(bool prompt, const QString& caption, const QString& text);
+    int ShowFromAnyThread(bool prompt, const std::string& caption, const std::string& text);
+};
+
+}  // namespace orvex
