@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,6 +24,7 @@
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
 #include "link/ErrorReport.h"
+#include "ui/ContactEditor.h"
 #include "ui/ContactsHost.h"
 #include "ui/DataGrid.h"
 #include "ui/MultiLineEdit.h"
@@ -131,6 +133,7 @@ const CContactsView::SField* CContactsView::Field(int id) {
 CContactsView::CContactsView(IContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host) {
     setObjectName("contactsView");
     CreateControls();
+    m_editor = std::make_unique<CContactEditor>(*this, m_host);
 }
 
 CContactsView::~CContactsView() = default;
@@ -664,29 +667,68 @@ void CContactsView::FitInto(QWidget* frame) {
 // --- Editing --------------------------------------------------------------------------------
 
 bool CContactsView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
-        for (const SField& field : kFields) {
-            if (m_controls[field.id] == watched) {
-                OnFieldFocusLost(field.id);
-                break;
+    // Only a move of the focus inside the window leaves a field: a menu or another window
+    // (a report's box among them) taking it for a while is no reason to check.
+    if (event->type() == QEvent::FocusOut && m_editor) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            for (const SField& field : kFields) {
+                if (m_controls[field.id] == watched) {
+                    OnFieldFocusLost(field.id);
+                    break;
+                }
             }
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void CContactsView::OnEditClicked() {}
+void CContactsView::OnEditClicked() {
+    m_editor->OnEditClicked();
+}
 
-void CContactsView::OnNewClicked() {}
+void CContactsView::OnNewClicked() {
+    m_editor->OnNewClicked();
+}
 
-void CContactsView::OnDelClicked() {}
+void CContactsView::OnDelClicked() {
+    m_editor->OnDelClicked();
+}
 
-void CContactsView::OnDefaultClicked(int) {}
+void CContactsView::OnDefaultClicked(int id) {
+    m_editor->OnDefaultClicked(id);
+}
 
-void CContactsView::OnSaveClicked() {}
+void CContactsView::OnSaveClicked() {
+    m_editor->OnSaveClicked();
+}
 
-void CContactsView::OnCancelClicked() {}
+void CContactsView::OnCancelClicked() {
+    m_editor->OnCancelClicked();
+}
 
-void CContactsView::OnFieldFocusLost(int) {}
+void CContactsView::OnFieldFocusLost(int id) {
+    m_editor->OnFieldFocusLost(id);
+}
+
+void CContactsView::SetEditing(bool editing) {
+    m_editor->SetEditing(editing);
+}
+
+bool CContactsView::ValidateAllFields() {
+    return m_editor->ValidateAllFields();
+}
+
+void CContactsView::FixDefaultAddress() {
+    m_editor->FixDefaultAddress();
+}
+
+int CContactsView::SaveContact(bool isNew) {
+    return m_editor->SaveContact(isNew);
+}
+
+bool CContactsView::RenumberEntries(int contactId) {
+    return m_editor->RenumberEntries(contactId);
+}
 
 }  // namespace orvex

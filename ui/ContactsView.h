@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 
 class QCheckBox;
 class QGroupBox;
@@ -15,6 +16,7 @@ class QTabWidget;
 
 namespace orvex {
 
+class CContactEditor;
 class CDataGrid;
 class CMultiLineEdit;
 class IContactsHost;
@@ -131,12 +133,22 @@ class CContactsView : public QWidget {
     QCheckBox* DefaultButton(int number) const;
     QString StatusLineText() const;
 
+    // Editing (carried out by the editor): the viewing or an editing state of the controls,
+    // and the steps of Save and Del.
+    void SetEditing(bool editing);
+    bool ValidateAllFields();
+    void FixDefaultAddress();
+    // The new contact's identifier, 0 for an existing one, -1 when the database refused it.
+    int SaveContact(bool isNew);
+    bool RenumberEntries(int contactId);
+    CContactEditor& Editor() const { return *m_editor; }
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private slots:
-    // The editor's operations: viewing needs none of them yet.
+    // The editor's buttons.
     void OnEditClicked();
     void OnNewClicked();
     void OnDelClicked();
@@ -182,6 +194,7 @@ class CContactsView : public QWidget {
     QPushButton* m_save = nullptr;
     QPushButton* m_cancel = nullptr;
     std::array<QCheckBox*, 3> m_default{};
+    std::unique_ptr<CContactEditor> m_editor;
 };
 
 }  // namespace orvex

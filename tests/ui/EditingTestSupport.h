@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QString>
+#include <QTabWidget>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/ui/UiTestSupport.h"
+#include "ui/ContactEditor.h"
+#include "ui/ContactsView.h"
+#include "ui/DataGrid.h"
+#include "ui/MultiLineEdit.h"
+
+namespace orvex::test {
+
+// Records the reports and answers the prompts as told.
+class CAnsweringBox : public IMessageBox {
+  public:
+    int Report(const std::string& caption, const std::string&) override {
+        reports.push_back(caption);
+        return IDOK;
+    }
+    int Prompt(const std::string&, const std::string& text) override {
+        prompts.push_back(text);
+        return answer;
+    }
+
+    int answer = IDYES;
+    std::vector<std::string> reports;
+    std::vector<std::string> prompts;
+};
+
+// One stored row of t_Contacts, read back from the file.
+struct SStored {
+    bool found = false;
+    int id = 0;
+    int index = 0;
+    int group = 0;
+    int byDefault = 0;
+    std::string first;
+    std::string last;
+    std::string wireless;
+    std::string groupList;
+};
+
+// A contacts view on a shown, active window over a real database file, with its failures
+// recorded instead of shown.
+class CEditingTest : public CContactsDbTest {
+  protected:
+    void SetUp() override {
+        CContactsDbTest::SetUp();
+        CErrorReport::SetMessageBox(&answers);
+    }
+    void TearDown() override {
+        view.reset();
+        CContactsDbTest::TearDown();
+    }
+
+    void MakeView() {
+        OpenPersonal();
+        view = std::make_unique<CContactsView>(host);
+        view->resize(820, 600);
+        view->InitialUpdate();
+        view->Editor().SetFailureReport(
+            [this](QWidget*, const QString& caption, const QString& text) {
+                failures.push_back(caption + QLatin1Char('|') + text);
+            });
+        view->show();
+        view->activateWindow();
+        QApplication::processEvents();
+    }
+
+    QPushButton* Button(int id) const { return qobject_cast<QPushButton*>(view->Control(id)); }
+    QWidget* Control(int id) const { return view->Control(id); }
+    void Click(int id) const { QTest::mouseClick(Button(id), Qt::LeftButton); }
+    QString Text(int id) const { return view->FieldText(id); }
+    // Replaces a field's text as the user would: focus, select all, type.
+    void Type(int id, const QString& text) const {
+        QWidget* edit = Control(id);
+        edit->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        if (!text.isEmpty()) {
+            QTest::keyClicks(edit, text);
+        }
+    }
+    bool Editing() const { return Button(V::kSave)->isEnabled(); }
+    int GridRow() const { return view->Grid()->Row(); }
+    int GridRows() const { return view->Grid()->RowCount(); }
+
+    SStored Stored(int id) {
+        SStored row;
+        CADORecordset rs(&host.database);
+        if (!rs.Open(CContactsTable::Format(CContactsTable::kSelectById, id)) ||
+            rs.RowCount() != 1) {
+            return row;
+        }
+        rs.MoveFirst();
+        row.found = true;
+        rs.ReadInt("iCID", row.id);
+        rs.ReadInt("iEIdx", row.index);
+        rs.ReadInt("iGroup", row.group);
+        rs.ReadInt("byDefault", row.byDefault);
+        rs.ReadText("strFName", row.first);
+        rs.ReadText("strLName", row.last);
+        rs.ReadText("strWAddr", row.wireless);
+        rs.ReadText("strGrpOfWAddr", row.groupList);
+        return row;
+    }
+    // The first names of the whole table in iEIdx order.
+    std::vector<std::string> ByIndex() {
+        std::vector<std::string> names;
+        CADORecordset rs(&host.database);
+        if (rs.Open("select strFName from [t_Contacts] order by iEIdx")) {
+            for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
+                std::string name;
+                rs.ReadText(0, name);
+                names.push_back(name);
+            }
+        }
+        return names;
+    }
+    int TableRows() {
+        CADORecordset rs(&host.database);
+        return rs.Open(CContactsTable::kTable, CADORecordset::openTable) ? rs.RowCount() : -1;
+    }
+
+    using V = CContactsView;
+    CAnsweringBox answers;
+    std::vector<QString> failures;
+    std::unique_ptr<CContactsView> view;
+};
+
+}  // namespace orvex::test

@@ -1,0 +1,433 @@
+#include "ui/ContactEditor.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <algorithm>
+#include <string>
+
+#include "db/ADODatabase.h"
+#include "db/ADORecordset.h"
+#include "db/ContactsTable.h"
+#include "link/ErrorReport.h"
+#include "ui/ContactsHost.h"
+#include "ui/ContactsView.h"
+#include "ui/DataGrid.h"
+#include "ui/FieldCheck.h"
+#include "ui/QtText.h"
+
+namespace orvex {
+
+namespace {
+
+using V = CContactsView;
+
+// Each address edit with its default-address button.
+struct SAddress {
+    int field;
+    int button;
+};
+constexpr SAddress kAddresses[] = {
+    {V::kWireless, 1},
+    {V::kWorkEmail, 2},
+    {V::kHomeEmail, 3},
+};
+
+const SAddress* AddressOf(int field) {
+    for (const SAddress& address : kAddresses) {
+        if (address.field == field) {
+            return &address;
+        }
+    }
+    return nullptr;
+}
+
+// The database layer's errors are blocks of several lines; the user is shown the line that
+// says what went wrong, or the whole block when it has none.
+std::string ReasonOf(const std::string& block) {
+    static const std::string kKey = "Description = ";
+    const size_t start = block.find(kKey);
+    if (start != std::string::npos) {
+        const size_t from = start + kKey.size();
+        const size_t end = block.find('\n', from);
+        const std::string line = block.substr(from, end == std::string::npos ? end : end - from);
+        if (!line.empty()) {
+            return line;
+        }
+    }
+    return block.empty() ? std::string("unknown error") : block;
+}
+
+void ShowCritical(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox::critical(parent, caption, text);
+}
+
+}  // namespace
+
+CContactEditor::CContactEditor(CContactsView& view, IContactsHost& host)
+    : m_view(view), m_host(host), m_report(ShowCritical) {}
+
+void CContactEditor::SetFailureReport(FailureReport report) {
+    m_report = report ? std::move(report) : FailureReport(ShowCritical);
+}
+
+QPushButton* CContactEditor::Button(int id) const {
+    return static_cast<QPushButton*>(m_view.Control(id));
+}
+
+std::string CContactEditor::Bytes(int id) const {
+    // Only called on texts that passed their check, or to name a contact in a prompt, where a
+    // stand-in for an unknown character does no harm.
+    std::string bytes;
+    CQtText::FromQString(m_view.FieldText(id), bytes);
+    return bytes;
+}
+
+bool CContactEditor::IsFieldValid(int id) const {
+    const V::SField* field = V::Field(id);
+    if (!field) {
+        return true;
+    }
+    std::string bytes;
+    // A character Windows-1252 has no byte for cannot be stored, so it fails like any other
+    // character outside the field's set rather than being replaced.
+    if (!CQtText::FromQString(m_view.FieldText(id), bytes)) {
+        return false;
+    }
+    return CFieldCheck::IsValid(CFieldCheck::CheckOf(field->column), bytes);
+}
+
+int CContactEditor::DefaultAddress() const {
+    for (int n = 1; n <= 3; ++n) {
+        if (m_view.DefaultButton(n)->isChecked()) {
+            return n;
+        }
+    }
+    return 0;
+}
+
+bool CContactEditor::IsEditing() const {
+    return Button(V::kSave)->isEnabled();
+}
+
+void CContactEditor::FocusField(int id) {
+    const V::SField* field = V::Field(id);
+    auto* tabs = static_cast<QTabWidget*>(m_view.Control(V::kTabs));
+    if (field && tabs->currentIndex() != field->page) {
+        tabs->setCurrentIndex(field->page);
+    }
+    m_view.Control(id)->setFocus(Qt::OtherFocusReason);
+}
+
+bool CContactEditor::Fail(const std::string& errorBlock) {
+    m_failure = ReasonOf(errorBlock);
+    return false;
+}
+
+// --- Buttons --------------------------------------------------------------------------------
+
+void CContactEditor::OnEditClicked() {
+    QPushButton* edit = Button(V::kEdit);
+    if (edit->isChecked()) {
+        if (m_host.PersonalRecordset().RowCount() > 0) {
+            m_view.SetRememberedRow(std::max(0, m_view.Grid()->Row()));
+            SetEditing(true);
+        } else {
+            // Nothing to edit.
+            edit->setChecked(false);
+        }
+        return;
+    }
+    m_view.ShowCurrentContact();
+    SetEditing(false);
+}
+
+void CContactEditor::OnNewClicked() {
+    SetEditing(true);
+    for (const V::SField& field : V::Fields()) {
+        m_view.SetFieldText(field.id, QString());
+    }
+    for (int n = 1; n <= 3; ++n) {
+        m_view.DefaultButton(n)->setChecked(false);
+    }
+}
+
+void CContactEditor::OnDefaultClicked(int id) {
+    // The clicked button always ends up checked, even when the click unchecked it.
+    for (int n = 1; n <= 3; ++n) {
+        m_view.DefaultButton(n)->setChecked(V::kDefault1 + n - 1 == id);
+    }
+}
+
+void CContactEditor::OnCancelClicked() {
+    QPushButton* edit = Button(V::kEdit);
+    if (edit->isChecked()) {
+        edit->setChecked(false);
+        OnEditClicked();
+        return;
+    }
+    m_view.ShowCurrentContact();
+    SetEditing(false);
+}
+
+void CContactEditor::OnSaveClicked() {
+    if (m_view.FieldText(V::kFirstName).isEmpty()) {
+        m_host.Errors().Error101();
+        FocusField(V::kFirstName);
+        return;
+    }
+    FixDefaultAddress();
+    if (!ValidateAllFields()) {
+        m_host.Errors().Error102();
+        return;
+    }
+    const bool existing = Button(V::kEdit)->isChecked();
+    const int row = std::max(0, m_view.Grid()->Row());
+    CADODatabase& database = m_host.Database();
+    m_failure.clear();
+    // One transaction for the row and the renumbering: fast over a large table, and a failure
+    // half-way leaves the table as it was.
+    const bool began = database.BeginTrans() || Fail(database.GetLastErrorString());
+    bool ok = began;
+    int id = 0;
+    if (ok) {
+        id = SaveContact(!existing);
+        ok = id >= 0;
+    }
+    ok = ok && RenumberEntries(existing ? -1 : id);
+    Finish(ok, began, "The contact could not be saved.", row);
+    if (existing) {
+        Button(V::kEdit)->setChecked(false);
+        OnEditClicked();
+    } else {
+        SetEditing(false);
+    }
+}
+
+void CContactEditor::OnDelClicked() {
+    CADORecordset& personal = m_host.PersonalRecordset();
+    if (!personal.IsOpen() || personal.RowCount() == 0) {
+        return;
+    }
+    if (m_host.Errors().AskDeleteContact(Bytes(V::kFirstName), Bytes(V::kLastName)) != IDYES) {
+        return;
+    }
+    const int row = std::max(0, m_view.Grid()->Row());
+    m_view.SetRememberedRow(row > 0 ? row - 1 : 0);
+    CADODatabase& database = m_host.Database();
+    m_failure.clear();
+    const bool began = database.BeginTrans() || Fail(database.GetLastErrorString());
+    bool ok = began && (personal.Delete() || Fail(personal.GetLastErrorString()));
+    ok = ok && RenumberEntries(-1);
+    Finish(ok, began, "The contact could not be deleted.", row);
+}
+
+bool CContactEditor::Finish(bool ok, bool began, const char* what, int row) {
+    CADODatabase& database = m_host.Database();
+    if (ok) {
+        if (database.CommitTrans()) {
+            m_view.ReloadContacts();
+            return true;
+        }
+        Fail(database.GetLastErrorString());
+        // A failed commit may have ended the transaction or not; undoing it is tried quietly.
+        database.RollbackTrans();
+    } else if (began && !database.RollbackTrans()) {
+        m_failure +=
+            "; undoing the change failed as well: " + ReasonOf(database.GetLastErrorString());
+    }
+    // Show the table as it is now, not as the edits or the recordset in memory had it.
+    m_view.SetRememberedRow(row);
+    m_view.ReloadContacts();
+    if (!m_host.PersonalRecordset().IsOpen()) {
+        m_view.ShowCurrentContact();
+    }
+    const QString text = QString::fromLatin1(what) +
+                         QString::fromLatin1("\n\nThe database said: ") +
+                         CQtText::ToQString(m_failure);
+    m_report(&m_view, QString::fromLatin1(kFailureCaption), text);
+    return false;
+}
+
+// --- Field checks ---------------------------------------------------------------------------
+
+void CContactEditor::OnFieldFocusLost(int id) {
+    if (m_reporting) {
+        return;
+    }
+    if (const SAddress* address = AddressOf(id); address && m_view.FieldText(id).isEmpty()) {
+        m_view.DefaultButton(address->button)->setChecked(false);
+    }
+    // Save checks every field itself and reports only the first failure; Cancel throws the
+    // text away. Checking on the way to either would only add a report.
+    QWidget* next = QApplication::focusWidget();
+    if (next == m_view.Control(V::kSave) || next == m_view.Control(V::kCancel)) {
+        return;
+    }
+    if (IsFieldValid(id)) {
+        return;
+    }
+    m_reporting = true;
+    m_host.Errors().Error102();
+    // The text stays as it is; the user takes the offending characters out.
+    QWidget* edit = m_view.Control(id);
+    if (edit->isVisible()) {
+        edit->setFocus(Qt::OtherFocusReason);
+    }
+    m_reporting = false;
+}
+
+bool CContactEditor::ValidateAllFields() {
+    for (const V::SField& field : V::Fields()) {
+        if (!IsFieldValid(field.id)) {
+            FocusField(field.id);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CContactEditor::FixDefaultAddress() {
+    for (const SAddress& address : kAddresses) {
+        if (m_view.FieldText(address.field).isEmpty()) {
+            m_view.DefaultButton(address.button)->setChecked(false);
+        }
+    }
+    if (DefaultAddress() != 0) {
+        return;
+    }
+    for (const SAddress& address : kAddresses) {
+        if (!m_view.FieldText(address.field).isEmpty()) {
+            m_view.DefaultButton(address.button)->setChecked(true);
+            return;
+        }
+    }
+}
+
+// --- Writes ---------------------------------------------------------------------------------
+
+int CContactEditor::SaveContact(bool isNew) {
+    CADODatabase& database = m_host.Database();
+    CADORecordset temp(&database);
+    CADORecordset* target = &m_host.PersonalRecordset();
+    int id = 0;
+    if (isNew) {
+        id = CContactsTable::NextContactId(database);
+        target = &temp;
+        if (!temp.Open(CContactsTable::kTable, CADORecordset::openTable) || !temp.AddNew() ||
+            !temp.WriteInt("iCID", id) || !temp.WriteInt("iEIdx", id) ||
+            !temp.WriteInt("iGroup", 0)) {
+            Fail(temp.GetLastErrorString());
+            return -1;
+        }
+    } else {
+        target->Edit();
+    }
+    const auto& fields = V::Fields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i == 5 && !target->WriteInt("byDefault", DefaultAddress())) {
+            break;
+        }
+        if (!target->WriteText(fields[i].column, Bytes(fields[i].id))) {
+            break;
+        }
+        if (i + 1 == fields.size() && target->Update()) {
+            return isNew ? id : 0;
+        }
+    }
+    Fail(target->GetLastErrorString());
+    target->CancelUpdate();
+    return -1;
+}
+
+bool CContactEditor::RenumberEntries(int contactId) {
+    CADORecordset all(&m_host.Database());
+    if (!all.Open(CContactsTable::kTable, CADORecordset::openTable)) {
+        return Fail(all.GetLastErrorString());
+    }
+    const int count = all.RowCount();
+    if (count == 0) {
+        return true;
+    }
+    if (!all.SortBy(CContactsTable::kSortByName)) {
+        return Fail(all.GetLastErrorString());
+    }
+    all.MoveFirst();
+    // Group rows are never listed but have their place in the order too.
+    int personalBefore = 0;
+    for (int i = 0; i < count; ++i) {
+        int id = 0;
+        int group = 0;
+        if (!all.ReadInt("iCID", id) || !all.ReadInt("iGroup", group)) {
+            return Fail(all.GetLastErrorString());
+        }
+        if (contactId >= 0 && id == contactId) {
+            m_view.SetRememberedRow(personalBefore);
+        }
+        if (group == 0) {
+            ++personalBefore;
+        }
+        // An index that is right already is left as it is: after a change most rows keep
+        // their place, and a large table then costs few writes.
+        std::string index;
+        if (!all.ReadText("iEIdx", index) || index != std::to_string(i)) {
+            if (!all.WriteInt("iEIdx", i) || !all.Update()) {
+                return Fail(all.GetLastErrorString());
+            }
+        }
+        all.MoveNext();
+    }
+    return true;
+}
+
+// --- States ---------------------------------------------------------------------------------
+
+void CContactEditor::SetEditing(bool editing) {
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* grid = m_view.Grid();
+    QWidget* tree = m_host.NavigationTree();
+    QPushButton* viewing[] = {Button(V::kEdit), Button(V::kNew), Button(V::kDel)};
+    QPushButton* changing[] = {Button(V::kSave), Button(V::kCancel)};
+    // What becomes enabled goes first, so that the focus can move there before the control
+    // holding it is disabled and Qt hands it to whatever comes next.
+    if (editing) {
+        m_view.SetFieldsReadOnly(false);
+        for (QPushButton* button : changing) {
+            button->setEnabled(true);
+        }
+        const bool leaving =
+            focus && (grid->isAncestorOf(focus) || std::find(std::begin(viewing), std::end(viewing),
+                                                             focus) != std::end(viewing));
+        if (leaving) {
+            FocusField(m_view.TabPage() == V::kPageAdditional ? V::kCompany : V::kFirstName);
+        }
+        for (QPushButton* button : viewing) {
+            button->setEnabled(false);
+        }
+        grid->setEnabled(false);
+        if (tree) {
+            tree->setEnabled(false);
+        }
+        m_host.SetBusy(true);
+        return;
+    }
+    m_view.SetFieldsReadOnly(true);
+    for (QPushButton* button : viewing) {
+        button->setEnabled(true);
+    }
+    grid->setEnabled(true);
+    if (tree) {
+        tree->setEnabled(true);
+    }
+    m_host.SetBusy(false);
+    if (focus && std::find(std::begin(changing), std::end(changing), focus) != std::end(changing)) {
+        Button(V::kEdit)->setFocus(Qt::OtherFocusReason);
+    }
+    for (QPushButton* button : changing) {
+        button->setEnabled(false);
+    }
+}
+
+}  // namespace orvex
