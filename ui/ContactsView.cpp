@@ -134,6 +134,17 @@ CContactsView::CContactsView(IContactsHost& host, QWidget* parent) : QWidget(par
     setObjectName("contactsView");
     CreateControls();
     m_editor = std::make_unique<CContactEditor>(*this, m_host);
+    // The editing lives in the editor; the buttons go straight to it.
+    CContactEditor* editor = m_editor.get();
+    connect(m_edit, &QPushButton::clicked, this, [editor] { editor->OnEditClicked(); });
+    connect(m_new, &QPushButton::clicked, this, [editor] { editor->OnNewClicked(); });
+    connect(m_del, &QPushButton::clicked, this, [editor] { editor->OnDelClicked(); });
+    connect(m_save, &QPushButton::clicked, this, [editor] { editor->OnSaveClicked(); });
+    connect(m_cancel, &QPushButton::clicked, this, [editor] { editor->OnCancelClicked(); });
+    for (int i = 0; i < 3; ++i) {
+        connect(m_default[static_cast<size_t>(i)], &QCheckBox::clicked, this,
+                [editor, i] { editor->OnDefaultClicked(kDefault1 + i); });
+    }
 }
 
 CContactsView::~CContactsView() = default;
@@ -258,15 +269,6 @@ void CContactsView::CreateControls() {
         box->setAccessibleName(box->text());
     }
 
-    connect(m_edit, &QPushButton::clicked, this, &CContactsView::OnEditClicked);
-    connect(m_new, &QPushButton::clicked, this, &CContactsView::OnNewClicked);
-    connect(m_del, &QPushButton::clicked, this, &CContactsView::OnDelClicked);
-    connect(m_save, &QPushButton::clicked, this, &CContactsView::OnSaveClicked);
-    connect(m_cancel, &QPushButton::clicked, this, &CContactsView::OnCancelClicked);
-    for (int i = 0; i < 3; ++i) {
-        connect(m_default[static_cast<size_t>(i)], &QCheckBox::clicked, this,
-                [this, i] { OnDefaultClicked(kDefault1 + i); });
-    }
     connect(m_tabs, &QTabWidget::currentChanged, this, &CContactsView::OnTabSelChange);
     connect(m_grid, &CDataGrid::Click, this, &CContactsView::OnGridEvent);
     connect(m_grid, &CDataGrid::RowColChange, this, &CContactsView::OnGridEvent);
@@ -674,41 +676,13 @@ bool CContactsView::eventFilter(QObject* watched, QEvent* event) {
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
             for (const SField& field : kFields) {
                 if (m_controls[field.id] == watched) {
-                    OnFieldFocusLost(field.id);
+                    m_editor->OnFieldFocusLost(field.id);
                     break;
                 }
             }
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void CContactsView::OnEditClicked() {
-    m_editor->OnEditClicked();
-}
-
-void CContactsView::OnNewClicked() {
-    m_editor->OnNewClicked();
-}
-
-void CContactsView::OnDelClicked() {
-    m_editor->OnDelClicked();
-}
-
-void CContactsView::OnDefaultClicked(int id) {
-    m_editor->OnDefaultClicked(id);
-}
-
-void CContactsView::OnSaveClicked() {
-    m_editor->OnSaveClicked();
-}
-
-void CContactsView::OnCancelClicked() {
-    m_editor->OnCancelClicked();
-}
-
-void CContactsView::OnFieldFocusLost(int id) {
-    m_editor->OnFieldFocusLost(id);
 }
 
 void CContactsView::SetEditing(bool editing) {

@@ -147,17 +147,6 @@ class CContactsView : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private slots:
-    // The editor's buttons.
-    void OnEditClicked();
-    void OnNewClicked();
-    void OnDelClicked();
-    void OnDefaultClicked(int id);
-    void OnSaveClicked();
-    void OnCancelClicked();
-    // An edit field lost the keyboard focus.
-    void OnFieldFocusLost(int id);
-
   private:
     void CreateControls();
     QWidget* CreateBasicPage();

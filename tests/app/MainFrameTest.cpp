@@ -17,7 +17,7 @@
 #include "app/VelkorMgrApp.h"
 #include "link/ErrorReport.h"
 #include "link/LinkState.h"
-#include "tests/app/QtTestApp.h"
+#include "tests/QtTestApp.h"
 #include "tests/link/RecordingWindow.h"
 #include "tests/link/SimOnPty.h"
 #include "ui/ContactsView.h"

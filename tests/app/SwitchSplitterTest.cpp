@@ -3,7 +3,7 @@
 #include <QLabel>
 
 #include "app/SwitchSplitterWnd.h"
-#include "tests/app/QtTestApp.h"
+#include "tests/QtTestApp.h"
 
 namespace orvex::test {
 namespace {

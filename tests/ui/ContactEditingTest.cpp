@@ -12,14 +12,6 @@ class ContactEditingTest : public CEditingTest {
         view->Grid()->SetRow(row);
         view->ShowCurrentContact();
     }
-    void AddTwelve() {
-        const char* names[] = {"Lena", "Bob", "Carl", "Abe", "Kim", "Dora",
-                               "Fay",  "Gus", "Hal",  "Ivy", "Jon", "Eve"};
-        int id = 1;
-        for (const char* name : names) {
-            Add(id++, name, "Smith");
-        }
-    }
     // The controls of both states, as SetEditing switches them.
     void ExpectState(bool editing) {
         for (const V::SField& field : V::Fields()) {

@@ -21,17 +21,10 @@ using V = CContactsView;
 
 // Finds the controls of the view as an assistive tool does: through the accessibility tree,
 // by role and by the name a sighted user reads.
-class ContactsViewAccessTest : public CContactsDbTest {
+class ContactsViewAccessTest : public CViewTest {
   protected:
-    void TearDown() override {
-        view.reset();
-        CContactsDbTest::TearDown();
-    }
     void MakeView() {
-        OpenPersonal();
-        view = std::make_unique<CContactsView>(host);
-        view->resize(820, 600);
-        view->InitialUpdate();
+        CViewTest::MakeView(820, 600);
         view->show();
         QApplication::processEvents();
     }
@@ -64,8 +57,6 @@ class ContactsViewAccessTest : public CContactsDbTest {
         QAccessibleInterface* node = Find(role, name);
         return node ? node->object() : nullptr;
     }
-
-    std::unique_ptr<CContactsView> view;
 };
 
 TEST_F(ContactsViewAccessTest, EveryFieldIsFoundByItsLabelsName) {

@@ -22,37 +22,16 @@ namespace {
 
 using V = CContactsView;
 
-class ContactsViewTest : public CContactsDbTest {
+class ContactsViewTest : public CViewTest {
   protected:
-    void TearDown() override {
-        view.reset();
-        CContactsDbTest::TearDown();
-    }
-
     // The view as the main window sets it up, on the personal recordset opened at start-up.
-    void MakeView() {
-        OpenPersonal();
-        view = std::make_unique<CContactsView>(host);
-        view->resize(800, 560);
-        view->InitialUpdate();
-    }
-    void AddTwelve() {
-        // Inserted out of order: the view sorts them.
-        const char* names[] = {"Lena", "Bob", "Carl", "Abe", "Kim", "Dora",
-                               "Fay",  "Gus", "Hal",  "Ivy", "Jon", "Eve"};
-        int id = 1;
-        for (const char* name : names) {
-            Add(id++, name, "Smith");
-        }
-    }
+    void MakeView() { CViewTest::MakeView(800, 560); }
     QString Text(int id) const { return view->FieldText(id); }
     QLineEdit* Line(int id) const { return qobject_cast<QLineEdit*>(view->Control(id)); }
     CMultiLineEdit* Multi(int id) const { return qobject_cast<CMultiLineEdit*>(view->Control(id)); }
     QString GridText(int row, int column) const {
         return view->Grid()->Model()->index(row, column).data().toString();
     }
-
-    std::unique_ptr<CContactsView> view;
 };
 
 TEST_F(ContactsViewTest, EmptyTableShowsNothingAndZeroCounts) {

@@ -51,22 +51,15 @@ struct SStored {
 
 // A contacts view on a shown, active window over a real database file, with its failures
 // recorded instead of shown.
-class CEditingTest : public CContactsDbTest {
+class CEditingTest : public CViewTest {
   protected:
     void SetUp() override {
-        CContactsDbTest::SetUp();
+        CViewTest::SetUp();
         CErrorReport::SetMessageBox(&answers);
-    }
-    void TearDown() override {
-        view.reset();
-        CContactsDbTest::TearDown();
     }
 
     void MakeView() {
-        OpenPersonal();
-        view = std::make_unique<CContactsView>(host);
-        view->resize(820, 600);
-        view->InitialUpdate();
+        CViewTest::MakeView(820, 600);
         view->Editor().SetFailureReport(
             [this](QWidget*, const QString& caption, const QString& text) {
                 failures.push_back(caption + QLatin1Char('|') + text);
@@ -134,7 +127,6 @@ class CEditingTest : public CContactsDbTest {
     using V = CContactsView;
     CAnsweringBox answers;
     std::vector<QString> failures;
-    std::unique_ptr<CContactsView> view;
 };
 
 }  // namespace orvex::test

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@
 #include "db/ContactsTable.h"
 #include "link/ErrorReport.h"
 #include "link/MessageBox.h"
+#include "tests/QtTestApp.h"
 #include "ui/ContactsHost.h"
+#include "ui/ContactsView.h"
 
 QT_BEGIN_NAMESPACE
 // Readable failures for texts of the widgets.
@@ -27,18 +30,6 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 QT_END_NAMESPACE
 
 namespace orvex::test {
-
-// One QApplication for the whole test program, on the offscreen platform.
-inline QApplication& TestApp() {
-    static int argc = 1;
-    static char name[] = "ui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 // Keeps the captions of the reports instead of showing boxes.
 class CRecordingMessageBox : public IMessageBox {
@@ -145,6 +136,32 @@ class CContactsDbTest : public ::testing::Test {
     std::string path;
     CFakeHost host;
     CRecordingMessageBox box;
+};
+
+// A contacts view over the test database, set up as the main window sets it up.
+class CViewTest : public CContactsDbTest {
+  protected:
+    void TearDown() override {
+        view.reset();
+        CContactsDbTest::TearDown();
+    }
+    void MakeView(int width, int height) {
+        OpenPersonal();
+        view = std::make_unique<CContactsView>(host);
+        view->resize(width, height);
+        view->InitialUpdate();
+    }
+    // Twelve contacts, inserted out of order: the view sorts them.
+    void AddTwelve() {
+        const char* names[] = {"Lena", "Bob", "Carl", "Abe", "Kim", "Dora",
+                               "Fay",  "Gus", "Hal",  "Ivy", "Jon", "Eve"};
+        int id = 1;
+        for (const char* name : names) {
+            Add(id++, name, "Smith");
+        }
+    }
+
+    std::unique_ptr<CContactsView> view;
 };
 
 }  // namespace orvex::test

@@ -7,7 +7,7 @@ namespace orvex::test {
 // One QApplication for the test program, on the offscreen platform.
 inline QApplication& TestApp() {
     static int argc = 1;
-    static char name[] = "app_tests";
+    static char name[] = "orvex-tests";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
