@@ -14,8 +14,11 @@
 #include <QUrl>
 
 #include "app/ConfigDlg.h"
+#include "app/CsvCommands.h"
+#include "app/DbFileCommands.h"
 #include "app/LeftView.h"
 #include "app/LinkEvent.h"
+#include "app/QtFileChooser.h"
 #include "app/SwitchSplitterWnd.h"
 #include "app/settings/SettingsFile.h"
 #include "db/ContactsTable.h"
@@ -23,6 +26,7 @@
 #include "link/LinkCodes.h"
 #include "link/LinkState.h"
 #include "ui/ContactsView.h"
+#include "ui/GroupsDlg.h"
 #include "ui/QtText.h"
 
 namespace orvex {
@@ -38,7 +42,11 @@ constexpr int kBusyCommands[] = {CMainFrame::kCmdDownload,      CMainFrame::kCmd
 
 }  // namespace
 
-CMainFrame::CMainFrame(const std::string& programDirectory) : m_programDirectory(programDirectory) {
+CMainFrame::CMainFrame(const std::string& programDirectory)
+    : m_programDirectory(programDirectory),
+      m_platformChooser(std::make_unique<CQtFileChooser>(this)),
+      m_dbFileCommands(std::make_unique<CDbFileCommands>(*this)),
+      m_csvCommands(std::make_unique<CCsvCommands>(*this)) {
     setWindowTitle("Orvex Manager v.1.0");
     m_statusTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { OnStatusTimer(); });
@@ -152,6 +160,12 @@ void CMainFrame::CreateActions() {
     connect(Action(kCmdGroups), &QAction::triggered, this,
             [this] { SendMessage(kMsgPageRequest, 0, CLeftView::kPageGroups); });
     connect(Action(kCmdConfiguration), &QAction::triggered, this, [this] { OnConfiguration(); });
+    connect(Action(kCmdLoadDb), &QAction::triggered, this,
+            [this] { m_dbFileCommands->OnLoadDbFile(); });
+    connect(Action(kCmdBackup), &QAction::triggered, this,
+            [this] { m_dbFileCommands->OnBackupDbFile(); });
+    connect(Action(kCmdExport), &QAction::triggered, this, [this] { m_csvCommands->OnExport(); });
+    connect(Action(kCmdImport), &QAction::triggered, this, [this] { m_csvCommands->OnImport(); });
     connect(Action(kCmdHelp), &QAction::triggered, this, [this] { OnHelp(); });
 }
 
@@ -301,10 +315,77 @@ QWidget* CMainFrame::NavigationTree() {
     return LeftView();
 }
 
+void CMainFrame::SelectTreeRoot() {
+    if (CLeftView* tree = LeftView()) {
+        tree->setCurrentItem(tree->ItemForPage(CLeftView::kPageRoot));
+    }
+}
+
 void CMainFrame::ShowPage(int page) {
     if (page == 1 && m_splitter) {
         m_splitter->ShowView(m_contactsView);
     }
+}
+
+// --- The database file --------------------------------------------------------------------
+
+IFileChooser& CMainFrame::FileChooser() {
+    return m_fileChooser ? *m_fileChooser : *m_platformChooser;
+}
+
+CMainFrame::EOpenResult CMainFrame::OpenDatabaseFile(const std::string& path) {
+    m_working.reset();
+    m_personal.Close();
+    m_second.Close();
+    m_database.Close();
+    m_databasePath = path;
+    m_connectionString = CContactsTable::ConnectionString(path);
+    if (!m_database.Open(m_connectionString, "", "")) {
+        return EOpenResult::kConnectionFailed;
+    }
+    if (!m_personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery)) {
+        return EOpenResult::kRecordsetFailed;
+    }
+    if (m_personal.RowCount() > 0) {
+        m_personal.SortBy(CContactsTable::kSortByName);
+    }
+    return EOpenResult::kOk;
+}
+
+void CMainFrame::ReloadContactsView(int rememberedRow) {
+    if (CContactsView* view = ContactsView()) {
+        view->SetRememberedRow(rememberedRow);
+        view->ReloadContacts();
+    }
+}
+
+bool CMainFrame::RestoreFromSafetyCopy(CSafetyCopy& copy) {
+    m_working.reset();
+    m_personal.Close();
+    m_second.Close();
+    m_database.Close();
+    if (copy.Exists()) {
+        std::string error;
+        if (!copy.Restore(error)) {
+            QMessageBox box(QMessageBox::Warning, "Orvex Manager",
+                            QString::fromStdString("The contacts could not be put back into " +
+                                                   copy.DatabasePath() + ":\n" + error +
+                                                   "\n\nThe previous contacts are kept in " +
+                                                   copy.Path() + "."),
+                            QMessageBox::Ok);
+            box.exec();
+        }
+    }
+    if (!m_database.Open(m_connectionString, "", "")) {
+        m_device.Errors().Error202();
+        close();
+        return false;
+    }
+    if (m_personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery) &&
+        m_personal.RowCount() > 0) {
+        m_personal.SortBy(CContactsTable::kSortByName);
+    }
+    return true;
 }
 
 // --- Status bar, busy rule, size ----------------------------------------------------------
@@ -433,6 +514,9 @@ intptr_t CMainFrame::HandleMessage(uint32_t message, intptr_t wParam, intptr_t l
             emit PageRequested(static_cast<int>(lParam));
             if (lParam == CLeftView::kPageContacts || lParam == CLeftView::kPagePersonal) {
                 ShowPage(1);
+            } else if (lParam == CLeftView::kPageGroups) {
+                CGroupsDlg dialog(*this, this);
+                dialog.exec();
             }
             break;
         case WM_TIMER:

@@ -8,6 +8,7 @@
 
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
+#include "db/SafetyCopy.h"
 #include "link/DeviceTransfer.h"
 #include "link/MessageTarget.h"
 #include "ui/ContactsHost.h"
@@ -19,8 +20,11 @@ class QToolBar;
 namespace orvex {
 
 class CContactsView;
+class CCsvCommands;
+class CDbFileCommands;
 class CLeftView;
 class CSwitchSplitterWnd;
+class IFileChooser;
 
 // The program's only top-level window: menu, keys, toolbar, status bar, the split client area
 // (navigation tree left, contacts view right), and the owner of the database connection, its
@@ -75,6 +79,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     void SetBusy(bool busy) override;
     bool IsBusy() const override { return m_busy; }
     QWidget* NavigationTree() override;
+    void SelectTreeRoot() override;
     CErrorReport& Errors() override { return m_device.Errors(); }
     void SetMinTrackSize(int width, int height) override;
 
@@ -88,6 +93,27 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     const std::string& ProgramDirectory() const { return m_programDirectory; }
     const std::string& SettingsPath() const { return m_settingsPath; }
     void ShowPage(int page);
+
+    // The file dialogs of the file commands; tests put their own choice in (nullptr: the
+    // platform's dialogs again).
+    IFileChooser& FileChooser();
+    void SetFileChooser(IFileChooser* chooser) { m_fileChooser = chooser; }
+
+    CADORecordset& SecondRecordset() { return m_second; }
+    const std::string& ConnectionString() const { return m_connectionString; }
+
+    // Switches to the database file at path: closes the connection, opens the file, binds the
+    // two recordsets to it and opens the personal contacts sorted by name. The reports are the
+    // caller's.
+    enum class EOpenResult { kOk, kConnectionFailed, kRecordsetFailed };
+    EOpenResult OpenDatabaseFile(const std::string& path);
+    // The contacts view shows the table afresh with the given row selected.
+    void ReloadContactsView(int rememberedRow);
+    // After a failed replacement of all contacts: closes the connection, puts the safety copy
+    // back, and opens the database again. A copy that cannot be put back is kept and the user
+    // is told where it is. When the database does not open again Error 202 is shown and the
+    // window closes; the result then is false.
+    bool RestoreFromSafetyCopy(CSafetyCopy& copy);
 
   signals:
     // The About command; the application object shows the box.
@@ -130,6 +156,10 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     std::string m_programDirectory;
     std::string m_settingsPath;
     CDeviceTransfer m_device;
+    IFileChooser* m_fileChooser = nullptr;
+    std::unique_ptr<IFileChooser> m_platformChooser;
+    std::unique_ptr<CDbFileCommands> m_dbFileCommands;
+    std::unique_ptr<CCsvCommands> m_csvCommands;
     QToolBar* m_toolBar = nullptr;
     std::map<int, QLabel*> m_panes;
     std::map<int, QAction*> m_actions;

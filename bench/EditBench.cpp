@@ -75,6 +75,7 @@ class CBenchHost : public IContactsHost {
     void SetBusy(bool value) override { busy = value; }
     bool IsBusy() const override { return busy; }
     QWidget* NavigationTree() override { return &tree; }
+    void SelectTreeRoot() override {}
     CErrorReport& Errors() override { return errors; }
     void SetMinTrackSize(int, int) override {}
 

@@ -25,6 +25,8 @@ class IContactsHost {
     virtual bool IsBusy() const = 0;
     // The navigation tree, disabled while a contact is being edited.
     virtual QWidget* NavigationTree() = 0;
+    // Selects the tree's root item (a dialog opened from the tree hands the selection back).
+    virtual void SelectTreeRoot() = 0;
     virtual CErrorReport& Errors() = 0;
     // The smallest size the main window may be given.
     virtual void SetMinTrackSize(int width, int height) = 0;

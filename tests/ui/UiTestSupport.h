@@ -52,6 +52,7 @@ class CFakeHost : public IContactsHost {
     void SetBusy(bool value) override { busy = value; }
     bool IsBusy() const override { return busy; }
     QWidget* NavigationTree() override { return &tree; }
+    void SelectTreeRoot() override { ++rootSelections; }
     CErrorReport& Errors() override { return errors; }
     void SetMinTrackSize(int width, int height) override {
         minWidth = width;
@@ -65,6 +66,7 @@ class CFakeHost : public IContactsHost {
     std::map<int, std::string> status;
     bool busy = false;
     QWidget tree;
+    int rootSelections = 0;
     int minWidth = -1;
     int minHeight = -1;
 };
