@@ -20,6 +20,7 @@
 #include "app/LinkEvent.h"
 #include "app/QtFileChooser.h"
 #include "app/SwitchSplitterWnd.h"
+#include "app/TransferCommands.h"
 #include "app/settings/SettingsFile.h"
 #include "db/ContactsTable.h"
 #include "db/DatabaseFile.h"
@@ -46,7 +47,8 @@ CMainFrame::CMainFrame(const std::string& programDirectory)
     : m_programDirectory(programDirectory),
       m_platformChooser(std::make_unique<CQtFileChooser>(this)),
       m_dbFileCommands(std::make_unique<CDbFileCommands>(*this)),
-      m_csvCommands(std::make_unique<CCsvCommands>(*this)) {
+      m_csvCommands(std::make_unique<CCsvCommands>(*this)),
+      m_transfers(std::make_unique<CTransferCommands>(*this)) {
     setWindowTitle("Orvex Manager v.1.0");
     m_statusTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { OnStatusTimer(); });
@@ -58,7 +60,6 @@ CMainFrame::~CMainFrame() {
         m_device.Link().CloseLink();
         LinkState().mainWindow = nullptr;
     }
-    m_working.reset();
 }
 
 // --- Creation -------------------------------------------------------------------------------
@@ -165,6 +166,8 @@ void CMainFrame::CreateActions() {
     connect(Action(kCmdBackup), &QAction::triggered, this,
             [this] { m_dbFileCommands->OnBackupDbFile(); });
     connect(Action(kCmdExport), &QAction::triggered, this, [this] { m_csvCommands->OnExport(); });
+    connect(Action(kCmdDownload), &QAction::triggered, this, [this] { m_transfers->OnDownload(); });
+    connect(Action(kCmdUpload), &QAction::triggered, this, [this] { m_transfers->OnUpload(); });
     connect(Action(kCmdImport), &QAction::triggered, this, [this] { m_csvCommands->OnImport(); });
     connect(Action(kCmdHelp), &QAction::triggered, this, [this] { OnHelp(); });
 }
@@ -334,7 +337,6 @@ IFileChooser& CMainFrame::FileChooser() {
 }
 
 CMainFrame::EOpenResult CMainFrame::OpenDatabaseFile(const std::string& path) {
-    m_working.reset();
     m_personal.Close();
     m_second.Close();
     m_database.Close();
@@ -360,20 +362,15 @@ void CMainFrame::ReloadContactsView(int rememberedRow) {
 }
 
 bool CMainFrame::RestoreFromSafetyCopy(CSafetyCopy& copy) {
-    m_working.reset();
     m_personal.Close();
     m_second.Close();
     m_database.Close();
     if (copy.Exists()) {
         std::string error;
         if (!copy.Restore(error)) {
-            QMessageBox box(QMessageBox::Warning, "Orvex Manager",
-                            QString::fromStdString("The contacts could not be put back into " +
-                                                   copy.DatabasePath() + ":\n" + error +
-                                                   "\n\nThe previous contacts are kept in " +
-                                                   copy.Path() + "."),
-                            QMessageBox::Ok);
-            box.exec();
+            m_device.Errors().Problem("The contacts could not be put back into " +
+                                      copy.DatabasePath() + ":\n" + error +
+                                      "\n\nThe previous contacts are kept in " + copy.Path() + ".");
         }
     }
     if (!m_database.Open(m_connectionString, "", "")) {
@@ -496,6 +493,7 @@ intptr_t CMainFrame::HandleMessage(uint32_t message, intptr_t wParam, intptr_t l
             break;
         case kMsgFailure:
             link.FailureStopLink(static_cast<int>(wParam), static_cast<int>(lParam));
+            m_transfers->OnFailure(static_cast<int>(wParam), static_cast<int>(lParam));
             link.FailureResumeStatus(static_cast<int>(wParam), static_cast<int>(lParam));
             break;
         case kMsgConnected:
@@ -509,6 +507,21 @@ intptr_t CMainFrame::HandleMessage(uint32_t message, intptr_t wParam, intptr_t l
             break;
         case kMsgStatusReply:
             m_device.ReadStatusReply();
+            break;
+        case kMsgOpenAnswered:
+            m_transfers->OnOpenAnswered(wParam);
+            break;
+        case kMsgRecord:
+            m_transfers->OnRecord();
+            break;
+        case kMsgNextRow:
+            m_transfers->OnNextRow();
+            break;
+        case kMsgRowsDone:
+            m_transfers->OnRowsDone();
+            break;
+        case kMsgNextGroup:
+            m_transfers->OnNextGroup();
             break;
         case kMsgPageRequest:
             emit PageRequested(static_cast<int>(lParam));
@@ -533,7 +546,6 @@ intptr_t CMainFrame::HandleMessage(uint32_t message, intptr_t wParam, intptr_t l
 void CMainFrame::closeEvent(QCloseEvent* e) {
     if (!m_closing) {
         m_closing = true;
-        m_working.reset();
         m_personal.Close();
         m_second.Close();
         m_database.Close();

@@ -24,6 +24,7 @@ class CCsvCommands;
 class CDbFileCommands;
 class CLeftView;
 class CSwitchSplitterWnd;
+class CTransferCommands;
 class IFileChooser;
 
 // The program's only top-level window: menu, keys, toolbar, status bar, the split client area
@@ -86,6 +87,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     QAction* Action(int command) const;
     QString StatusText(int pane) const;
     CDeviceTransfer& Device() { return m_device; }
+    CTransferCommands& Transfers() { return *m_transfers; }
     CSwitchSplitterWnd* Splitter() const { return m_splitter; }
     CContactsView* ContactsView() const;
     CLeftView* LeftView() const;
@@ -150,7 +152,6 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     CADODatabase m_database;
     CADORecordset m_personal{&m_database};
     CADORecordset m_second{&m_database};
-    std::unique_ptr<CADORecordset> m_working;
     std::string m_connectionString;
     std::string m_databasePath;
     std::string m_programDirectory;
@@ -160,6 +161,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     std::unique_ptr<IFileChooser> m_platformChooser;
     std::unique_ptr<CDbFileCommands> m_dbFileCommands;
     std::unique_ptr<CCsvCommands> m_csvCommands;
+    std::unique_ptr<CTransferCommands> m_transfers;
     QToolBar* m_toolBar = nullptr;
     std::map<int, QLabel*> m_panes;
     std::map<int, QAction*> m_actions;

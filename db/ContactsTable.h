@@ -43,6 +43,12 @@ class CContactsTable {
         "'%%;%d;%%' or strGrpOfHEmail like '%%;%d;%%'";
     static constexpr const char* kDeleteById = "delete from [t_Contacts] where iCID=%d";
     static constexpr const char* kSelectById = "select * from [t_Contacts] where iCID=%d";
+    // A device numbers its groups apart from its personal entries, so after a download a group
+    // and a contact may share an iCID: lookups by number say which kind of row they mean.
+    static constexpr const char* kSelectPersonalById =
+        "select * from [t_Contacts] where iCID=%d and iGroup=0";
+    static constexpr const char* kDeleteGroupById =
+        "delete from [t_Contacts] where iCID=%d and iGroup=1";
     static constexpr const char* kSortByName = "strFName, strLName";
     static constexpr const char* kSortById = "iCID ASC";
 

@@ -57,7 +57,7 @@ bool CGroupList::OpenMembers(int group, CADORecordset& members) {
 }
 
 bool CGroupList::DeleteGroup(CADODatabase& database, int group) {
-    if (!database.Execute(CContactsTable::Format(CContactsTable::kDeleteById, group))) {
+    if (!database.Execute(CContactsTable::Format(CContactsTable::kDeleteGroupById, group))) {
         return false;
     }
     CADORecordset members(&database);

@@ -1,15 +1,54 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "link/ContactRecord.h"
 #include "link/DeviceLink.h"
 #include "link/ErrorReport.h"
 
 namespace orvex {
 
+// One group as a transfer holds it: its number and entry index, its name, and the addresses
+// of personal entries that belong to it.
+struct SGroupMember {
+    int iCID = 0;
+    int iEIdx = 0;
+    uint8_t kind = 0;  // 1 wireless address, 2 work e-mail, 3 home e-mail
+};
+
+struct SGroupSlot {
+    static constexpr int kMaxMembers = 10;
+    int count = 0;
+    int iCID = 0;
+    int iEIdx = 0;
+    std::string name;
+    std::array<SGroupMember, kMaxMembers> members{};
+
+    // Appends a member; false (and nothing stored) when the slot is full.
+    bool Add(const SGroupMember& member);
+};
+
 // The main window's device object: the link engine, the device's capacity and counts as the
-// status reply gave them, and the error reports the main window raises through it. The
-// transfers' record codec joins it with them.
+// status reply gave them, one personal record and the twenty group slots of a transfer, and
+// the error reports the main window raises through it. It also lays records out in frames and
+// reads them back.
 class CDeviceTransfer {
   public:
+    static constexpr int kGroupSlots = 20;
+    static constexpr int kGroupNameLength = 15;
+    // Bytes inside a record's payload.
+    static constexpr uint8_t kPersonalMark = 0xA0;
+    static constexpr uint8_t kGroupMark = 0xA1;
+    static constexpr uint8_t kPersonalEnd = 0xA2;
+    static constexpr uint8_t kGroupEnd = 0xA3;
+    static constexpr uint8_t kNamePad = 0xFF;
+    // The number of field codes of a personal entry (0x00 .. 0x0F); code 0x05 carries the
+    // default-address byte, the others a text.
+    static constexpr int kFieldCount = 16;
+    static constexpr int kDefaultField = 5;
+
     virtual ~CDeviceTransfer() = default;
 
     CDeviceLink& Link() { return m_link; }
@@ -21,18 +60,61 @@ class CDeviceTransfer {
     int DevicePersonalCount() const { return m_devicePersonal; }
     int DeviceGroupCount() const { return m_deviceGroups; }
     int PcRowCount() const { return m_pcRowCount; }
+    // Groups to send in an upload's second phase.
+    int GroupCount() const { return m_groupCount; }
+    void SetGroupCount(int count) { m_groupCount = count; }
+    // Groups handled so far in this transfer, and so the next slot's index.
+    int GroupCounter() const { return m_groupCounter; }
+    void SetGroupCounter(int counter) { m_groupCounter = counter; }
+
+    CContactRecord& Record() { return m_record; }
+    SGroupSlot& Slot(int index) { return m_slots[static_cast<size_t>(index)]; }
 
     // 0x407: the status request 0xC1 carrying the PC's row count (low 16 bits).
     void BuildStatusRequest(int pcRows);
-    // 0x408: the status reply's capacity and counts.
+    // 0x408: the status reply's capacity and counts; during a transfer the open request 0xA6
+    // is prepared.
     void ReadStatusReply();
+    // Frames without payload, prepared for sending.
+    void PrepareRecordRequest();
+    void PrepareUploadStart();
+    // 0xC7 with the low byte of the group count.
+    void PrepareGroupStart(int groups);
+
+    // The received record frame (0xC4) holds a personal entry.
+    bool ReceivedPersonal() const;
+    // Reads the received personal entry into Record(); iCID and iEIdx take its entry number.
+    void DecodePersonal();
+    // Reads the received group into the slot; false when there is no slot for it (index out of
+    // range), so a device sending more groups than the slots hold is refused. Members beyond
+    // the slot's ten are not kept.
+    bool DecodeGroup(int slot);
+
+    // 0xC6 of Record(): its entry index, then every field after its code. A text longer than
+    // the device's field is cut to it, so the frame always fits.
+    void BuildPersonalFrame();
+    // 0xC6 of a group row (no members) and 0xC8 of a group with its members.
+    void BuildGroupRowFrame(int slot);
+    void BuildGroupRowFrame(const SGroupSlot& slot);
+    void BuildGroupFrame(int slot);
+
+    // The longest text the device keeps in a field (0 for the default-address code).
+    static int FieldLength(int code);
+    // The record's text of a field code (nullptr for the default-address code).
+    static std::string* FieldText(CContactRecord& record, int code);
 
   private:
+    void BuildGroupPayload(const SGroupSlot& slot, bool withMembers, uint8_t command);
+
     CDeviceLink m_link;
+    CContactRecord m_record;
+    std::array<SGroupSlot, kGroupSlots> m_slots{};
     int m_maxPersonal = 200;
     int m_devicePersonal = 0;
     int m_deviceGroups = 0;
+    int m_groupCount = 0;
     int m_pcRowCount = 0;
+    int m_groupCounter = 0;
     CErrorReport m_errors;
 };
 

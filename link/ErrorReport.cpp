@@ -36,6 +36,10 @@ void CErrorReport::Show(const char* caption, const std::string& text) {
     MessageBox().Report(caption, text);
 }
 
+void CErrorReport::Problem(const std::string& text) {
+    Show(kPromptCaption, text);
+}
+
 int CErrorReport::Ask(const std::string& text) {
     return MessageBox().Prompt(kPromptCaption, text);
 }

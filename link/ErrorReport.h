@@ -47,6 +47,10 @@ class CErrorReport {
     void Error309();
     void Error310();
 
+    // A failure outside the numbered reports, such as a file that cannot be written: the text
+    // names the file and the system's reason.
+    void Problem(const std::string& text);
+
     // Prompts: each returns the box's answer; callers go on only on IDYES.
     int AskDeleteContact(const std::string& firstName, const std::string& lastName);
     int AskDeleteGroup(const std::string& groupName);

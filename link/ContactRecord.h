@@ -4,8 +4,8 @@
 
 namespace orvex {
 
-// One personal contact as the device link holds it during a transfer. Texts are
-// Windows-1252 bytes. Group membership travels separately, per group.
+// One personal contact as the device link holds it during a transfer, in the order of the
+// contacts table. Texts are Windows-1252 bytes. Group membership travels separately, per group.
 struct CContactRecord {
     int iCID = 0;
     int iEIdx = 0;

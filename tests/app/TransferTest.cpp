@@ -1,0 +1,345 @@
+// Downloads and uploads the whole way: the program's main window with its real handlers and
+// database file, the emulated pager on a pseudo-terminal as COM1.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "app/MainFrame.h"
+#include "app/TransferCommands.h"
+#include "app/VelkorMgrApp.h"
+#include "db/ADORecordset.h"
+#include "link/ErrorReport.h"
+#include "link/LinkState.h"
+#include "tests/QtTestApp.h"
+#include "tests/link/RecordingWindow.h"
+#include "tests/link/SimOnPty.h"
+#include "ui/CommProgressDlg.h"
+#include "ui/ContactsView.h"
+#include "ui/DataGrid.h"
+#include "ui/RowSourceModel.h"
+
+namespace orvex::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+sim::SPersonalEntry Entry(uint16_t number, const std::string& first, const std::string& last) {
+    sim::SPersonalEntry entry;
+    entry.number = number;
+    entry.texts[sim::kFirstName] = first;
+    entry.texts[sim::kLastName] = last;
+    return entry;
+}
+
+class TransferTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TestApp();
+        char pattern[] = "/tmp/orvex-transfer-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = std::string(pattern) + "/";
+        fs::copy_file(ORVEX_DEFAULT_DATABASE, dir + "Orvex.mdb");
+        CErrorReport::SetMessageBox(&box);
+    }
+    void TearDown() override {
+        app.reset();
+        pager.reset();
+        CErrorReport::SetMessageBox(nullptr);
+        fs::remove_all(dir);
+    }
+
+    // Starts the program against an emulator holding book and waits for the device.
+    void Start(const sim::CPagerBook& book, sim::SSimFaults faults = {}) {
+        pager = std::make_unique<CSimOnPty>(faults);
+        ASSERT_TRUE(pager->IsOpen());
+        pager->With([&](sim::CPagerSim& s) {
+            s.Device().SetBook(book);
+            return 0;
+        });
+        setenv("ORVEX_COM1", pager->Path().c_str(), 1);
+        app = std::make_unique<CVelkorMgrApp>();
+        CErrorReport::SetMessageBox(&box);  // in place of the application's own
+        ASSERT_TRUE(app->InitInstance(dir));
+        frame = app->MainFrame();
+        ASSERT_TRUE(QTest::qWaitFor([] { return LinkState().devicePresent.load() != 0; }, 15000));
+    }
+
+    // Runs a command answered Yes until the program is no longer busy.
+    void Run(int command) {
+        box.answer = IDYES;
+        frame->Action(command)->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->IsBusy(); }, 30000));
+    }
+
+    // While the progress window is shown, runs action once the counter reaches `at`.
+    void WhenCounterReaches(int at, std::function<void()> action) {
+        auto* timer = new QTimer(frame);
+        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, at, action] {
+            CCommProgressDlg& progress = frame->Transfers().Progress();
+            if (progress.IsShown() && progress.Counter() >= at) {
+                timer->stop();
+                timer->deleteLater();
+                action();
+            }
+        });
+        timer->start(5);
+    }
+
+    void Execute(const std::string& statement) {
+        ASSERT_TRUE(frame->Database().Execute(statement)) << frame->Database().GetLastErrorString();
+    }
+
+    // Every row as "iCID iEIdx iGroup first|last|groups of the three addresses|note".
+    std::vector<std::string> Rows() {
+        CADORecordset rows(&frame->Database());
+        EXPECT_TRUE(rows.Open("select * from [t_Contacts] order by iGroup, iCID",
+                              CADORecordset::openQuery));
+        std::vector<std::string> out;
+        for (rows.MoveFirst(); rows.RowCount() > 0 && !rows.IsEOF(); rows.MoveNext()) {
+            std::string line;
+            for (const char* column : {"iCID", "iEIdx", "iGroup"}) {
+                std::string value;
+                rows.ReadText(column, value);
+                line += value + " ";
+            }
+            for (const char* column : {"strFName", "strLName", "strGrpOfWAddr", "strGrpOfWEmail",
+                                       "strGrpOfHEmail", "strNote"}) {
+                std::string value;
+                rows.ReadText(column, value);
+                line += value + (std::string(column) == "strNote" ? "" : "|");
+            }
+            out.push_back(line);
+        }
+        return out;
+    }
+
+    bool BackupExists() const { return fs::exists(dir + "Orvex.mdb.bak"); }
+
+    sim::CPagerBook Received() {
+        return pager->With([](sim::CPagerSim& s) { return s.Device().ReceivedBook(); });
+    }
+
+    std::string dir;
+    CRecordingMessageBox box;
+    std::unique_ptr<CSimOnPty> pager;
+    std::unique_ptr<CVelkorMgrApp> app;
+    CMainFrame* frame = nullptr;
+};
+
+// --- Download -------------------------------------------------------------------------------
+
+TEST_F(TransferTest, DownloadReplacesTheTableWithTheDevicesBook) {
+    sim::CPagerBook book;
+    sim::SPersonalEntry anna = Entry(1, "Anna", "Berger");
+    anna.texts[sim::kWireless] = "anna@wave.example";
+    anna.texts[sim::kWorkMail] = "a.berger@lindholm.example";
+    anna.texts[sim::kNote] = "Costs 5\xA2";  // the cent sign has the end mark's byte value
+    anna.byDefault = sim::kAddressWorkMail;
+    book.PutEntry(anna);
+    sim::SPersonalEntry joerg = Entry(2, "J\xF6rg", "W\xE4ller");
+    joerg.texts[sim::kWireless] = "joerg@wave.example";
+    book.PutEntry(joerg);
+    book.PutEntry(Entry(7, "", ""));                     // every field empty: a payload of 21 bytes
+    sim::SPersonalEntry zed = Entry(163, "Zed", "Low");  // 163's low byte is the group end mark
+    zed.texts[sim::kHomeMail] = "zed@home.example";
+    book.PutEntry(zed);
+    // Group 11 first, then group 1 (which shares its number with Anna's entry).
+    book.PutGroup({11, "ABCDEFGHIJKLMNO", {{2, 1}, {163, 3}, {99, 1}}});
+    book.PutGroup({1, "\xA1Hola", {{2, 1}, {1, 2}}});
+    Start(book);
+    Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (40, 40, 0, 'Old')");
+
+    Run(CMainFrame::kCmdDownload);
+    EXPECT_EQ(box.Shown().size(), 1u) << "only the prompt";
+    EXPECT_EQ(Rows(), (std::vector<std::string>{
+                          "1 1 0 Anna|Berger|;|;1;|;|Costs 5\xA2",
+                          "2 2 0 J\xF6rg|W\xE4ller|;11;1;|;|;|",
+                          "7 7 0 ||;|;|;|",
+                          "163 163 0 Zed|Low|;|;|;11;|",
+                          "1 1 1 \xA1Hola||;|;|;|",
+                          "11 11 1 ABCDEFGHIJKLMNO||;|;|;|",
+                      }));
+    EXPECT_FALSE(BackupExists());
+    EXPECT_EQ(frame->ContactsView()->Grid()->Model()->rowCount(), 4);
+    EXPECT_EQ(frame->StatusText(CMainFrame::kPaneCounts).toStdString(), "P:004/G:02");
+    EXPECT_FALSE(frame->Device().Link().Downloading());
+    EXPECT_FALSE(frame->Transfers().Progress().IsShown());
+}
+
+TEST_F(TransferTest, EmptyOrLockedDevicesLeaveTheDatabaseAlone) {
+    sim::CPagerBook empty;
+    Start(empty);
+    Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (5, 5, 0, 'Kept')");
+    const auto before = Rows();
+    Run(CMainFrame::kCmdDownload);
+    EXPECT_EQ(box.Shown().back(), "Error 306|The device has no entries!");
+    EXPECT_EQ(Rows(), before);
+    EXPECT_FALSE(BackupExists());
+
+    pager->With([](sim::CPagerSim& s) {
+        s.Device().SetBook(sim::CPagerBook::Sample());
+        s.Device().SetLocked(true);
+        return 0;
+    });
+    Run(CMainFrame::kCmdDownload);
+    EXPECT_EQ(box.Shown().back(), "Error 305|The device is locked!");
+    EXPECT_EQ(Rows(), before);
+    EXPECT_FALSE(BackupExists());
+}
+
+TEST_F(TransferTest, ADeviceFallingSilentCostsNoContact) {
+    sim::CPagerBook book = sim::CPagerBook::Sample();  // four entries and one group
+    Start(book);
+    Execute(
+        "insert into t_Contacts (iCID, iEIdx, iGroup, strFName, strGrpOfWAddr) values "
+        "(5, 5, 0, 'Kept', ';6;')");
+    Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (6, 6, 1, 'Team')");
+    const auto before = Rows();
+    for (size_t k : {0u, 2u, 4u}) {
+        sim::SSimFaults faults;
+        faults.silentAfterRecords = k;
+        pager->With([&](sim::CPagerSim& s) {
+            s.SetFaults(faults);
+            return 0;
+        });
+        box.shown.clear();
+        Run(CMainFrame::kCmdDownload);
+        EXPECT_EQ(box.Shown().back(), "Error 309|Download failed!") << k;
+        EXPECT_EQ(Rows(), before) << k;
+        EXPECT_FALSE(BackupExists()) << k;
+        EXPECT_EQ(frame->ContactsView()->Grid()->Model()->rowCount(), 1) << k;
+        pager->With([](sim::CPagerSim& s) {
+            s.SetFaults({});
+            return 0;
+        });
+        ASSERT_TRUE(QTest::qWaitFor([] { return LinkState().devicePresent.load() != 0; }, 15000));
+    }
+}
+
+TEST_F(TransferTest, StopPutsTheContactsBackWithoutAReport) {
+    sim::SSimFaults faults;
+    faults.silentAfterRecords = 2;
+    Start(sim::CPagerBook::Sample(), faults);
+    Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (5, 5, 0, 'Kept')");
+    const auto before = Rows();
+    WhenCounterReaches(2, [this] { frame->Transfers().Progress().StopButton().click(); });
+    Run(CMainFrame::kCmdDownload);
+    EXPECT_EQ(box.Shown().size(), 1u) << box.Shown().back();
+    EXPECT_EQ(Rows(), before);
+    EXPECT_FALSE(BackupExists());
+}
+
+TEST_F(TransferTest, NoSafetyCopyNoDownload) {
+    Start(sim::CPagerBook::Sample());
+    Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (5, 5, 0, 'Kept')");
+    const auto before = Rows();
+    // A directory in the copy's place: the copy cannot take that name.
+    fs::create_directory(dir + "Orvex.mdb.bak");
+    Run(CMainFrame::kCmdDownload);
+    ASSERT_GE(box.Shown().size(), 2u);
+    EXPECT_EQ(box.Shown().back(), "Error 309|Download failed!");
+    EXPECT_EQ(Rows(), before);
+    EXPECT_TRUE(fs::is_directory(dir + "Orvex.mdb.bak"));
+}
+
+// --- Upload ---------------------------------------------------------------------------------
+
+TEST_F(TransferTest, UploadSendsEveryRowInNameOrderAndTheGroupsWithTheirMembers) {
+    sim::CPagerBook book;
+    book.SetCapacity(3);
+    Start(book);
+    // Three personal rows (the capacity), group 4 with Bea twice, group 12 with Carl.
+    Execute(
+        "insert into t_Contacts (iCID, iEIdx, iGroup, strFName, strLName, strWAddr, strHEmail,"
+        " strGrpOfWAddr, strGrpOfHEmail) values "
+        "(1, 21, 0, 'Bea', 'Zorn', 'bea@w', 'bea@h', ';4;', ';4;'), "
+        "(2, 22, 0, 'Carl', 'Adams', 'carl@w', null, ';12;', ';'), "
+        "(3, 23, 0, 'Bea', 'Abel', null, null, ';', ';')");
+    Execute(
+        "insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values "
+        "(4, 24, 1, 'A very long group name'), (12, 25, 1, 'Cyclists')");
+    Run(CMainFrame::kCmdUpload);
+    EXPECT_EQ(box.Shown().size(), 1u) << box.Shown().back();
+    const sim::CPagerBook received = Received();
+    ASSERT_EQ(received.Entries().size(), 3u);
+    // Sent in one sequence by first, then last name: "A very..." is a group row among them.
+    EXPECT_EQ(received.Entries()[0].number, 23);
+    EXPECT_EQ(received.Entries()[1].number, 21);
+    EXPECT_EQ(received.Entries()[2].number, 22);
+    EXPECT_EQ(received.Entries()[1].texts[sim::kHomeMail], "bea@h");
+    ASSERT_EQ(received.Groups().size(), 2u);
+    EXPECT_EQ(received.Groups()[0].number, 24);
+    EXPECT_EQ(received.Groups()[0].name, "A very long gro");
+    EXPECT_EQ(
+        received.Groups()[0].members,
+        (std::vector<sim::SGroupMember>{{21, sim::kAddressWireless}, {21, sim::kAddressHomeMail}}));
+    EXPECT_EQ(received.Groups()[1].members,
+              (std::vector<sim::SGroupMember>{{22, sim::kAddressWireless}}));
+    EXPECT_EQ(pager->With([](sim::CPagerSim& s) { return s.Device().AnnouncedGroups(); }),
+              std::optional<uint8_t>(2));
+    EXPECT_FALSE(frame->Transfers().Progress().IsShown());
+}
+
+TEST_F(TransferTest, OneContactMoreThanTheDeviceHoldsIsNotSent) {
+    sim::CPagerBook book;
+    book.SetCapacity(2);
+    Start(book);
+    Execute(
+        "insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values "
+        "(1, 1, 0, 'A'), (2, 2, 0, 'B'), (3, 3, 0, 'C'), (4, 4, 1, 'G')");
+    Run(CMainFrame::kCmdUpload);
+    EXPECT_EQ(box.Shown().back(), "Error 308|The device can have maximum 2 personal entries!");
+    EXPECT_FALSE(pager->With([](sim::CPagerSim& s) { return s.Device().UploadStarted(); }));
+    EXPECT_FALSE(frame->IsBusy());
+}
+
+TEST_F(TransferTest, GroupRowsAloneAreUploaded) {
+    Start(sim::CPagerBook::Sample());
+    Execute(
+        "insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values "
+        "(1, 1, 1, 'Bowling'), (2, 2, 1, 'Choir')");
+    Run(CMainFrame::kCmdUpload);
+    EXPECT_EQ(box.Shown().size(), 1u) << box.Shown().back();
+    const sim::CPagerBook received = Received();
+    EXPECT_TRUE(received.Entries().empty());
+    ASSERT_EQ(received.Groups().size(), 2u);
+    EXPECT_EQ(received.Groups()[0].name, "Bowling");
+
+    // An empty table has nothing to send.
+    Execute("delete from t_Contacts");
+    Run(CMainFrame::kCmdUpload);
+    EXPECT_EQ(box.Shown().back(), "Error 307|The PC has no entries!");
+}
+
+TEST_F(TransferTest, AnUploadTimeOutLeavesThePcAsItWas) {
+    Start(sim::CPagerBook::Sample());
+    // Enough rows that the line goes quiet long before the last one.
+    for (int i = 1; i <= 150; ++i) {
+        Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (" +
+                std::to_string(i) + ", " + std::to_string(i) + ", 0, 'P" + std::to_string(i) +
+                "')");
+    }
+    const auto before = Rows();
+    WhenCounterReaches(2, [this] {
+        sim::SSimFaults silent;
+        silent.silent = true;
+        pager->With([&](sim::CPagerSim& s) {
+            s.SetFaults(silent);
+            return 0;
+        });
+    });
+    Run(CMainFrame::kCmdUpload);
+    EXPECT_EQ(box.Shown().back(), "Error 310|Upload failed!");
+    EXPECT_EQ(Rows(), before);
+    EXPECT_FALSE(frame->Transfers().Progress().IsShown());
+    EXPECT_FALSE(frame->Device().Link().Uploading());
+}
+
+}  // namespace
+}  // namespace orvex::test
