@@ -1,11 +1,83 @@
 #include "app/DbFileCommands.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "app/FileChooser.h"
 #include "app/MainFrame.h"
+#include "db/ContactsTable.h"
+#include "link/ErrorReport.h"
+#include "ui/ContactsView.h"
+#include "ui/DataGrid.h"
 
 namespace orvex {
 
-void CDbFileCommands::OnLoadDbFile() {}
+namespace {
 
-void CDbFileCommands::OnBackupDbFile() {}
+const IFileChooser::SRequest kDatabaseFiles{"mdb", "*.mdb",
+                                            "Microsoft Access Databases (*.mdb)|*.mdb|", true};
+
+// Whether two paths name one file although they are spelled differently (a link, "./", a
+// second slash). The open database must never be replaced by a copy of itself: the
+// connection would go on writing to the file that lost its name.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    const bool same = std::filesystem::equivalent(a, b, error);
+    return !error && same;
+}
+
+}  // namespace
+
+void CDbFileCommands::OnLoadDbFile() {
+    std::string path;
+    if (!m_frame.FileChooser().ChooseOpen(kDatabaseFiles, path)) {
+        return;
+    }
+    // A file that is not a sound contacts database is refused before the open one is closed.
+    if (!CContactsTable::IsValidContactsDatabase(path)) {
+        m_frame.Errors().Error202();
+        return;
+    }
+    const std::string previous = m_frame.DatabasePath();
+    CContactsView* view = m_frame.ContactsView();
+    const int row = view && view->Grid() ? std::max(0, view->Grid()->Row()) : 0;
+    switch (m_frame.OpenDatabaseFile(path)) {
+        case CMainFrame::EOpenResult::kOk:
+            m_frame.ReloadContactsView(0);
+            break;
+        case CMainFrame::EOpenResult::kConnectionFailed:
+            m_frame.Errors().Error202();
+            // The file passed its check but cannot be held (another copy of the program has
+            // it, or it may not be written): the program goes on with the file it had.
+            if (!previous.empty() &&
+                m_frame.OpenDatabaseFile(previous) == CMainFrame::EOpenResult::kOk) {
+                m_frame.ReloadContactsView(row);
+            }
+            break;
+        case CMainFrame::EOpenResult::kRecordsetFailed:
+            m_frame.Errors().Error203();
+            break;
+    }
+}
+
+void CDbFileCommands::OnBackupDbFile() {
+    std::string target;
+    if (!m_frame.FileChooser().ChooseSave(kDatabaseFiles, target)) {
+        return;
+    }
+    const std::string& current = m_frame.DatabasePath();
+    if (target == current || SameFile(target, current)) {
+        return;
+    }
+    CADODatabase& database = m_frame.Database();
+    if (database.IsOpen() && database.BackupTo(target)) {
+        return;
+    }
+    // A copy that silently failed would look like a backup that exists.
+    const std::string reason =
+        database.IsOpen() ? database.GetErrorDescription() : std::string("no database is open");
+    m_frame.Errors().Problem("The database could not be backed up to " + target + ":\n" + reason);
+}
 
 }  // namespace orvex

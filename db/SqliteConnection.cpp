@@ -118,7 +118,10 @@ bool CSqliteConnection::Execute(const std::string& statement, int& affected, SDb
     if (!m_db) {
         return Fail(error);
     }
-    const char* sql = statement.c_str();
+    // The program's texts are Windows-1252, the file's are UTF-8: a literal in the statement
+    // must be converted like a bound value, or "José" would never match what is stored.
+    const std::string utf8 = CWin1252::ToUtf8(statement);
+    const char* sql = utf8.c_str();
     affected = 0;
     while (sql && *sql) {
         sqlite3_stmt* stmt = nullptr;
@@ -263,11 +266,12 @@ bool CSqliteConnection::ReadRows(sqlite3_stmt* stmt, bool withRowid, CRowSet& ou
     return true;
 }
 
-bool CSqliteConnection::Read(const std::string& source, bool isTable, CRowSet& out,
+bool CSqliteConnection::Read(const std::string& statement, bool isTable, CRowSet& out,
                              SDbError& error) {
     if (!m_db) {
         return Fail(error);
     }
+    const std::string source = CWin1252::ToUtf8(statement);
     out = CRowSet();
     std::string sql;
     std::string table;

@@ -1,11 +1,613 @@
 #include "ui/GroupsDlg.h"
 
+#include <QEvent>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
+
+#include "db/ADODatabase.h"
+#include "db/ADORecordset.h"
+#include "db/ContactsTable.h"
+#include "db/GroupList.h"
+#include "link/ErrorReport.h"
+#include "link/MessageBox.h"
 #include "ui/ContactsHost.h"
+#include "ui/GroupNameDlg.h"
+#include "ui/QtText.h"
 
 namespace orvex {
 
-CGroupsDlg::CGroupsDlg(IContactsHost& host, QWidget* parent) : QDialog(parent), m_host(host) {
-    setWindowTitle("Setting Groups");
+namespace {
+
+// The contact id on the first cell of an address item, the group number on a group entry.
+constexpr int kIdRole = Qt::UserRole;
+
+QString Q(const std::string& bytes) {
+    return CQtText::ToQString(bytes);
+}
+
+// The lists show texts that came from the database as bytes; they go back the same way.
+std::string Bytes(const QString& text) {
+    std::string bytes;
+    CQtText::FromQString(text, bytes);
+    return bytes;
+}
+
+bool OpenSorted(CADORecordset& rs, const char* statement) {
+    return rs.Open(statement, CADORecordset::openQuery) && rs.SortBy(CContactsTable::kSortByName);
+}
+
+}  // namespace
+
+CGroupsDlg::CGroupsDlg(IContactsHost& host, QWidget* parent)
+    : QDialog(parent), m_host(host), m_changes(host.Database()) {
+    setWindowTitle(QStringLiteral("Setting Groups"));
+    CreateControls();
+    InitDialog();
+}
+
+// --- Controls -------------------------------------------------------------------------------
+
+int CGroupsDlg::DluX(int units) const {
+    // The form's horizontal unit is a quarter of the font's average letter width.
+    const QFontMetrics metrics(font());
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return (units * ((letters / 26 + 1) / 2) + 2) / 4;
+}
+
+int CGroupsDlg::DluY(int units) const {
+    // The vertical unit is an eighth of the font's height.
+    return (units * QFontMetrics(font()).height() + 4) / 8;
+}
+
+QTableWidget* CGroupsDlg::CreateAddressList(const char* name) {
+    auto* list = new QTableWidget(0, 4, this);
+    list->setObjectName(QLatin1String(name));
+    list->setHorizontalHeaderLabels({QStringLiteral("First Name"), QStringLiteral("Last Name"),
+                                     QStringLiteral("Type"), QStringLiteral("Contact Address")});
+    list->setShowGrid(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the next control; the arrow keys move within the list.
+    list->setTabKeyNavigation(false);
+    list->setWordWrap(false);
+    list->setCornerButtonEnabled(false);
+    list->verticalHeader()->hide();
+    list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 4);
+    QHeaderView* header = list->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(list->fontMetrics().averageCharWidth() * 2);
+    // A scroll bar coming or going changes the room for the address column.
+    list->viewport()->installEventFilter(this);
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this, list] { OnItemChanged(list); });
+    return list;
+}
+
+void CGroupsDlg::CreateControls() {
+    auto* groupLabel = new QLabel(QStringLiteral("Group List:"), this);
+    m_groups = new QListWidget(this);
+    m_groups->setObjectName(QStringLiteral("groupList"));
+    m_groups->setAccessibleName(QStringLiteral("Group List"));
+    m_groups->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_groups->setFixedWidth(DluX(70));
+    m_groups->setMinimumHeight(DluY(152));
+    groupLabel->setBuddy(m_groups);
+
+    auto* membersLabel =
+        new QLabel(QStringLiteral("Personal Contacts in the selected group:"), this);
+    m_members = CreateAddressList("members");
+    m_members->setAccessibleName(QStringLiteral("Personal Contacts in the selected group"));
+    m_members->setMinimumSize(DluX(135), DluY(152));
+    membersLabel->setBuddy(m_members);
+
+    m_add = new QPushButton(QStringLiteral("<-"), this);
+    m_add->setObjectName(QStringLiteral("addToGroup"));
+    m_add->setAccessibleDescription(QStringLiteral("Adds the chosen address to the group"));
+    m_remove = new QPushButton(QStringLiteral("->"), this);
+    m_remove->setObjectName(QStringLiteral("removeFromGroup"));
+    m_remove->setAccessibleDescription(QStringLiteral("Takes the chosen address out of the group"));
+    for (QPushButton* arrow : {m_add, m_remove}) {
+        arrow->setFixedSize(std::max(DluX(15), arrow->fontMetrics().horizontalAdvance("<-") + 8),
+                            DluY(15));
+    }
+
+    auto* allLabel = new QLabel(QStringLiteral("All Personal Contacts:"), this);
+    m_all = CreateAddressList("allContacts");
+    m_all->setAccessibleName(QStringLiteral("All Personal Contacts"));
+    m_all->setMinimumSize(DluX(135), DluY(206));
+    allLabel->setBuddy(m_all);
+
+    m_addGroup = new QPushButton(QStringLiteral("Add Group"), this);
+    m_renameGroup = new QPushButton(QStringLiteral("Rename Group"), this);
+    m_deleteGroup = new QPushButton(QStringLiteral("Delete Group"), this);
+    for (QPushButton* button : {m_addGroup, m_renameGroup, m_deleteGroup}) {
+        button->setFixedWidth(DluX(70));
+        button->setMinimumHeight(DluY(14));
+    }
+    m_close = new QPushButton(QStringLiteral("Close"), this);
+    m_close->setDefault(true);
+    // Esc and the title bar's close box do what Cancel does; the button itself is not shown.
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel->hide();
+    for (QPushButton* button : {m_close, m_cancel}) {
+        button->setMinimumSize(DluX(50), DluY(14));
+    }
+    for (QPushButton* button :
+         {m_add, m_remove, m_addGroup, m_renameGroup, m_deleteGroup, m_close, m_cancel}) {
+        button->setAccessibleName(button->text());
+    }
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(DluX(5), DluY(5), DluX(5), DluY(5));
+    grid->setHorizontalSpacing(DluX(3));
+    grid->setVerticalSpacing(DluY(2));
+    grid->addWidget(groupLabel, 0, 0);
+    grid->addWidget(membersLabel, 0, 1, 1, 2);
+    grid->addWidget(allLabel, 0, 3);
+    grid->addWidget(m_groups, 1, 0);
+    grid->addWidget(m_members, 1, 1);
+    // The arrows stand between the two lists, one above the other, at the middle of the
+    // members list.
+    auto* arrows = new QVBoxLayout;
+    arrows->setSpacing(DluY(10));
+    arrows->addStretch(1);
+    arrows->addWidget(m_add);
+    arrows->addWidget(m_remove);
+    arrows->addStretch(1);
+    grid->addLayout(arrows, 1, 2);
+    grid->addWidget(m_all, 1, 3, 2, 1);
+    auto* groupButtons = new QVBoxLayout;
+    groupButtons->setContentsMargins(0, DluY(3), 0, 0);
+    groupButtons->setSpacing(DluY(3));
+    groupButtons->addWidget(m_addGroup);
+    groupButtons->addWidget(m_renameGroup);
+    groupButtons->addWidget(m_deleteGroup);
+    groupButtons->addStretch(1);
+    grid->addLayout(groupButtons, 2, 0);
+    auto* closeRow = new QHBoxLayout;
+    closeRow->setContentsMargins(0, DluY(3), 0, 0);
+    closeRow->addStretch(1);
+    closeRow->addWidget(m_cancel);
+    closeRow->addWidget(m_close);
+    grid->addLayout(closeRow, 3, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(1, 1);
+
+    // The keys visit the controls in the order they were made.
+    QWidget* order[] = {m_groups,   m_members,     m_add,         m_remove, m_all,
+                        m_addGroup, m_renameGroup, m_deleteGroup, m_close,  m_cancel};
+    for (size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+
+    connect(m_groups, &QListWidget::itemSelectionChanged, this,
+            &CGroupsDlg::OnGroupSelectionChanged);
+    connect(m_add, &QPushButton::clicked, this, &CGroupsDlg::AddToGroup);
+    connect(m_remove, &QPushButton::clicked, this, &CGroupsDlg::RemoveFromGroup);
+    connect(m_addGroup, &QPushButton::clicked, this, &CGroupsDlg::OnAddGroup);
+    connect(m_renameGroup, &QPushButton::clicked, this, &CGroupsDlg::OnRenameGroup);
+    connect(m_deleteGroup, &QPushButton::clicked, this, &CGroupsDlg::OnDeleteGroup);
+    connect(m_close, &QPushButton::clicked, this, &CGroupsDlg::accept);
+    connect(m_cancel, &QPushButton::clicked, this, &CGroupsDlg::reject);
+}
+
+QWidget* CGroupsDlg::Control(int id) const {
+    switch (id) {
+        case kGroupList:
+            return m_groups;
+        case kMembers:
+            return m_members;
+        case kAllContacts:
+            return m_all;
+        case kAddToGroup:
+            return m_add;
+        case kRemoveFromGroup:
+            return m_remove;
+        case kAddGroup:
+            return m_addGroup;
+        case kRenameGroup:
+            return m_renameGroup;
+        case kDeleteGroup:
+            return m_deleteGroup;
+        case kClose:
+            return m_close;
+        case kCancel:
+            return m_cancel;
+        default:
+            return nullptr;
+    }
+}
+
+bool CGroupsDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && m_members && m_all &&
+        (watched == m_members->viewport() || watched == m_all->viewport())) {
+        LayoutColumns();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CGroupsDlg::LayoutColumns() {
+    // Both lists take their column widths from the members list's inner width W: 6, 6, 4 and
+    // 11 parts of 27. The address column gets what the other three leave of the visible
+    // width, so that a long list's scroll bar takes its room from that column instead of
+    // calling for sideways scrolling.
+    const int w = m_members->contentsRect().width();
+    const int widths[] = {w * 6 / 27, w * 6 / 27, w * 4 / 27};
+    for (QTableWidget* list : {m_members, m_all}) {
+        QHeaderView* header = list->horizontalHeader();
+        int used = 0;
+        for (int c = 0; c < 3; ++c) {
+            header->resizeSection(c, widths[c]);
+            used += widths[c];
+        }
+        const int room = std::min(w, list->viewport()->width()) - used;
+        header->resizeSection(kColAddress, std::max(header->minimumSectionSize(), room));
+    }
+}
+
+// --- Initialisation and the lists -----------------------------------------------------------
+
+void CGroupsDlg::InitDialog() {
+    CADODatabase& database = m_host.Database();
+    m_filling = true;
+    CADORecordset groups(&database);
+    if (OpenSorted(groups, CContactsTable::kSelectGroups)) {
+        for (groups.MoveFirst(); !groups.IsEOF(); groups.MoveNext()) {
+            int id = 0;
+            std::string name;
+            groups.ReadInt("iCID", id);
+            groups.ReadText("strFName", name);
+            auto* entry = new QListWidgetItem(Q(name));
+            entry->setData(kIdRole, id);
+            m_groups->addItem(entry);
+        }
+    }
+    groups.Close();
+    if (m_groups->count() > 0) {
+        m_groups->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    }
+    m_filling = false;
+    FillMembers();
+
+    CADORecordset personal(&database);
+    if (OpenSorted(personal, CContactsTable::kSelectPersonal)) {
+        for (personal.MoveFirst(); !personal.IsEOF(); personal.MoveNext()) {
+            int id = 0;
+            std::string first;
+            std::string last;
+            personal.ReadInt("iCID", id);
+            personal.ReadText("strFName", first);
+            personal.ReadText("strLName", last);
+            for (int kind = 1; kind <= 3; ++kind) {
+                std::string address;
+                personal.ReadText(CAddressSelection::AddressColumnOf(kind), address);
+                if (!address.empty()) {
+                    AddAddressItem(m_all, id, first, last, address, kind);
+                }
+            }
+        }
+    }
+    personal.Close();
+    SetArrowsEnabled(false);
+}
+
+void CGroupsDlg::FillMembers() {
+    if (m_groups->count() == 0) {
+        m_filling = true;
+        m_members->setRowCount(0);
+        m_filling = false;
+        m_remove->setEnabled(false);
+        return;
+    }
+    const int row = SelectedGroup();
+    if (row < 0) {
+        return;
+    }
+    const int group = GroupNumber(row);
+    m_filling = true;
+    m_members->setRowCount(0);
+    m_filling = false;
+    // The items the member choice was made from are gone.
+    m_remove->setEnabled(false);
+    CADORecordset members(&m_host.Database());
+    if (CGroupList::OpenMembers(group, members)) {
+        for (members.MoveFirst(); !members.IsEOF(); members.MoveNext()) {
+            int id = 0;
+            std::string first;
+            std::string last;
+            members.ReadInt("iCID", id);
+            members.ReadText("strFName", first);
+            members.ReadText("strLName", last);
+            for (int kind = 1; kind <= 3; ++kind) {
+                std::string list;
+                members.ReadText(CGroupList::ColumnFor(kind), list);
+                if (CGroupList::Contains(list, group)) {
+                    // Listed even when empty: the group holds it.
+                    std::string address;
+                    members.ReadText(CAddressSelection::AddressColumnOf(kind), address);
+                    AddAddressItem(m_members, id, first, last, address, kind);
+                }
+            }
+        }
+    }
+    members.Close();
+}
+
+void CGroupsDlg::AddAddressItem(QTableWidget* list, int contactId, const std::string& first,
+                                const std::string& last, const std::string& address, int kind) {
+    const QString firstText = Q(first);
+    // After the last item whose first name does not sort after this one, so that items with
+    // the same first name keep the order they came in.
+    int low = 0;
+    int high = list->rowCount();
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        const QTableWidgetItem* item = list->item(mid, kColFirst);
+        const QString text = item ? item->text() : QString();
+        if (QString::compare(text, firstText, Qt::CaseInsensitive) <= 0) {
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    const bool filling = m_filling;
+    m_filling = true;
+    list->insertRow(low);
+    const QString texts[] = {firstText, Q(last), QLatin1String(CAddressSelection::LabelOf(kind)),
+                             Q(address)};
+    for (int c = 0; c < 4; ++c) {
+        auto* item = new QTableWidgetItem(texts[c]);
+        item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        if (c == kColFirst) {
+            item->setData(kIdRole, contactId);
+        }
+        list->setItem(low, c, item);
+    }
+    m_filling = filling;
+}
+
+void CGroupsDlg::OnItemChanged(QTableWidget* list) {
+    if (m_filling) {
+        return;
+    }
+    const QModelIndexList rows = list->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    const int row = rows.first().row();
+    const QTableWidgetItem* cells[4] = {};
+    for (int c = 0; c < 4; ++c) {
+        cells[c] = list->item(row, c);
+        if (!cells[c]) {
+            return;
+        }
+    }
+    CAddressSelection choice;
+    choice.index = row;
+    choice.first = Bytes(cells[kColFirst]->text());
+    choice.last = Bytes(cells[kColLast]->text());
+    choice.kind = CAddressSelection::KindOf(Bytes(cells[kColType]->text()));
+    choice.address = Bytes(cells[kColAddress]->text());
+    choice.contactId = cells[kColFirst]->data(kIdRole).toInt();
+    const bool haveGroups = m_groups->count() > 0;
+    if (list == m_members) {
+        m_memberSelection = choice;
+        if (haveGroups) {
+            m_remove->setEnabled(true);
+        }
+    } else {
+        m_candidateSelection = choice;
+        if (haveGroups) {
+            m_add->setEnabled(true);
+        }
+    }
+}
+
+void CGroupsDlg::OnGroupSelectionChanged() {
+    if (!m_filling) {
+        FillMembers();
+    }
+}
+
+int CGroupsDlg::SelectedGroup() const {
+    const QList<QListWidgetItem*> selected = m_groups->selectedItems();
+    return selected.isEmpty() ? -1 : m_groups->row(selected.first());
+}
+
+int CGroupsDlg::GroupNumber(int row) const {
+    const QListWidgetItem* entry = m_groups->item(row);
+    return entry ? entry->data(kIdRole).toInt() : 0;
+}
+
+std::string CGroupsDlg::GroupName(int row) const {
+    const QListWidgetItem* entry = m_groups->item(row);
+    return entry ? Bytes(entry->text()) : std::string();
+}
+
+void CGroupsDlg::SelectGroup(int row) {
+    m_filling = true;
+    m_groups->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    m_filling = false;
+}
+
+void CGroupsDlg::SetArrowsEnabled(bool enabled) {
+    m_add->setEnabled(enabled);
+    m_remove->setEnabled(enabled);
+}
+
+// --- The arrows -----------------------------------------------------------------------------
+
+void CGroupsDlg::AddToGroup() {
+    SetArrowsEnabled(false);
+    const int row = SelectedGroup();
+    if (m_groups->count() == 0 || row < 0 || m_all->rowCount() == 0) {
+        return;
+    }
+    if (m_members->rowCount() >= kMaxMembers) {
+        m_host.Errors().Error205();
+        return;
+    }
+    const CAddressSelection candidate = m_candidateSelection;
+    for (int r = 0; r < m_members->rowCount(); ++r) {
+        const QTableWidgetItem* item = m_members->item(r, kColAddress);
+        if (item && Bytes(item->text()) == candidate.address) {
+            m_host.Errors().Error206();
+            return;
+        }
+    }
+    if (candidate.IsEmpty()) {
+        return;
+    }
+    // The members list shows only what the database holds.
+    if (!m_changes.Join(candidate, GroupNumber(row))) {
+        Report("The address could not be added to the group.");
+        return;
+    }
+    AddAddressItem(m_members, candidate.contactId, candidate.first, candidate.last,
+                   candidate.address, candidate.kind);
+    SetArrowsEnabled(false);
+}
+
+void CGroupsDlg::RemoveFromGroup() {
+    SetArrowsEnabled(false);
+    const int row = SelectedGroup();
+    if (m_groups->count() == 0 || row < 0 || m_members->rowCount() == 0) {
+        return;
+    }
+    const CAddressSelection member = m_memberSelection;
+    if (member.IsEmpty() || member.index < 0 || member.index >= m_members->rowCount()) {
+        return;
+    }
+    if (!m_changes.Leave(member, GroupNumber(row))) {
+        Report("The address could not be taken out of the group.");
+        return;
+    }
+    m_filling = true;
+    m_members->removeRow(member.index);
+    m_filling = false;
+    m_memberSelection.Clear();
+    SetArrowsEnabled(false);
+}
+
+// --- The group buttons ----------------------------------------------------------------------
+
+bool CGroupsDlg::AskGroupName(const std::string& current, std::string& name) {
+    QString shown = Q(current);
+    for (;;) {
+        CGroupNameDlg dialog(this);
+        dialog.SetName(shown);
+        if (dialog.exec() != QDialog::Accepted) {
+            return false;
+        }
+        // A character Windows-1252 has no byte for cannot be stored either.
+        if (!dialog.Name().isEmpty() && CQtText::FromQString(dialog.Name(), name)) {
+            return true;
+        }
+        m_host.Errors().Error102();
+        shown = dialog.Name();
+    }
+}
+
+void CGroupsDlg::OnAddGroup() {
+    if (m_groups->count() >= kMaxGroups) {
+        m_host.Errors().Error204();
+        return;
+    }
+    std::string name;
+    if (!AskGroupName(std::string(), name)) {
+        return;
+    }
+    int id = 0;
+    if (!m_changes.AddGroup(name, id)) {
+        Report("The group could not be added.");
+        return;
+    }
+    ShowCounts();
+    auto* entry = new QListWidgetItem(Q(name));
+    entry->setData(kIdRole, id);
+    m_groups->addItem(entry);
+    SelectGroup(m_groups->count() - 1);
+    FillMembers();
+}
+
+void CGroupsDlg::OnRenameGroup() {
+    const int row = SelectedGroup();
+    if (row < 0) {
+        return;
+    }
+    std::string name;
+    if (!AskGroupName(GroupName(row), name)) {
+        return;
+    }
+    if (!m_changes.RenameGroup(GroupNumber(row), name)) {
+        Report("The group could not be renamed.");
+        return;
+    }
+    m_groups->item(row)->setText(Q(name));
+    SelectGroup(row);
+    FillMembers();
+}
+
+void CGroupsDlg::OnDeleteGroup() {
+    const int row = SelectedGroup();
+    if (row < 0) {
+        return;
+    }
+    if (m_host.Errors().AskDeleteGroup(GroupName(row)) != IDYES) {
+        return;
+    }
+    if (!m_changes.DeleteGroup(GroupNumber(row))) {
+        Report("The group could not be deleted.");
+        return;
+    }
+    ShowCounts();
+    m_filling = true;
+    delete m_groups->takeItem(row);
+    m_filling = false;
+    if (m_groups->count() > 0) {
+        SelectGroup(row < m_groups->count() ? row : m_groups->count() - 1);
+    }
+    FillMembers();
+}
+
+// --- Counts, failures, closing --------------------------------------------------------------
+
+void CGroupsDlg::ShowCounts() {
+    std::string text;
+    if (m_changes.CountsText(text)) {
+        m_host.SetStatusText(1, text);
+    }
+}
+
+void CGroupsDlg::Report(const char* what) {
+    m_host.Errors().Problem(std::string(what) +
+                            "\n\nThe database said: " + m_changes.LastFailure());
+}
+
+void CGroupsDlg::accept() {
+    m_host.SelectTreeRoot();
+    QDialog::accept();
+}
+
+void CGroupsDlg::reject() {
+    m_host.SelectTreeRoot();
+    QDialog::reject();
 }
 
 }  // namespace orvex

@@ -1,19 +1,109 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <string>
+
+#include "ui/AddressSelection.h"
+#include "ui/GroupChanges.h"
+
+class QListWidget;
+class QPushButton;
+class QTableWidget;
 
 namespace orvex {
 
 class IContactsHost;
 
-// "Setting Groups": the groups of the contacts table and the addresses in each.
+// "Setting Groups": the groups of the contacts table and the addresses in each. A group is a
+// row with iGroup 1 (its number is the iCID, its name the strFName); membership lives in the
+// three group lists of each personal contact, one per address. Every change goes to the
+// database at once, so closing has nothing to confirm: Close, Cancel, Esc and the title bar's
+// close box all hand the tree's selection back to its root item and end the dialog.
 class CGroupsDlg : public QDialog {
     Q_OBJECT
   public:
+    // The form's control numbers.
+    enum EControl {
+        kGroupList = 1054,
+        kMembers = 1055,
+        kAllContacts = 1056,
+        kAddToGroup = 1057,
+        kRemoveFromGroup = 1058,
+        kAddGroup = 1059,
+        kRenameGroup = 1060,
+        kDeleteGroup = 1061,
+        kClose = 1,
+        kCancel = 2,
+    };
+    enum EColumn { kColFirst = 0, kColLast = 1, kColType = 2, kColAddress = 3 };
+    static constexpr int kMaxGroups = 20;
+    static constexpr int kMaxMembers = 10;
+
     explicit CGroupsDlg(IContactsHost& host, QWidget* parent = nullptr);
 
+    // Rebuilds the members list for the selected group.
+    void FillMembers();
+    // Puts one address of a contact into a list, in ascending order of the first names.
+    void AddAddressItem(QTableWidget* list, int contactId, const std::string& first,
+                        const std::string& last, const std::string& address, int kind);
+    // "<-": the chosen address of the list of all contacts joins the selected group.
+    void AddToGroup();
+    // "->": the chosen address of the members list leaves the selected group.
+    void RemoveFromGroup();
+    void OnAddGroup();
+    void OnRenameGroup();
+    void OnDeleteGroup();
+    QWidget* Control(int id) const;
+    QListWidget* GroupList() const { return m_groups; }
+    QTableWidget* Members() const { return m_members; }
+    QTableWidget* AllContacts() const { return m_all; }
+    const CAddressSelection& MemberSelection() const { return m_memberSelection; }
+    const CAddressSelection& CandidateSelection() const { return m_candidateSelection; }
+
+    void accept() override;
+    void reject() override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    void CreateControls();
+    void InitDialog();
+    QTableWidget* CreateAddressList(const char* name);
+    void LayoutColumns();
+    void OnGroupSelectionChanged();
+    void OnItemChanged(QTableWidget* list);
+    // The selected group's row in the group list, -1 for none, and its number.
+    int SelectedGroup() const;
+    int GroupNumber(int row) const;
+    std::string GroupName(int row) const;
+    void SelectGroup(int row);
+    void SetArrowsEnabled(bool enabled);
+    // Asks until the user gives a name that can be stored, or cancels.
+    bool AskGroupName(const std::string& current, std::string& name);
+    void ShowCounts();
+    // Tells the user which change failed and why; the lists stay as the table is.
+    void Report(const char* what);
+    int DluX(int units) const;
+    int DluY(int units) const;
+
     IContactsHost& m_host;
+    CGroupChanges m_changes;
+    QListWidget* m_groups = nullptr;
+    QTableWidget* m_members = nullptr;
+    QTableWidget* m_all = nullptr;
+    QPushButton* m_add = nullptr;
+    QPushButton* m_remove = nullptr;
+    QPushButton* m_addGroup = nullptr;
+    QPushButton* m_renameGroup = nullptr;
+    QPushButton* m_deleteGroup = nullptr;
+    QPushButton* m_close = nullptr;
+    QPushButton* m_cancel = nullptr;
+    CAddressSelection m_memberSelection;
+    CAddressSelection m_candidateSelection;
+    // Set while the lists are filled by the dialog itself, whose own changes record nothing.
+    bool m_filling = false;
 };
 
 }  // namespace orvex

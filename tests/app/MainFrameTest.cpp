@@ -157,8 +157,10 @@ TEST_F(MainFrameTest, BusyGreysTheCommandsButNotExitAndAbout) {
     frame->activateWindow();
     CloseNextDialog();
     frame->Action(CMainFrame::kCmdGroups)->trigger();
-    ASSERT_EQ(pages.count(), 1);
-    EXPECT_EQ(pages.takeFirst().at(0).toInt(), CLeftView::kPageGroups);
+    // The groups page, then the root's as the closing dialog selects the tree's root.
+    ASSERT_EQ(pages.count(), 2);
+    EXPECT_EQ(pages.at(0).at(0).toInt(), CLeftView::kPageGroups);
+    EXPECT_EQ(pages.at(1).at(0).toInt(), CLeftView::kPageRoot);
 }
 
 TEST_F(MainFrameTest, TreeSelectionsSendTheirPages) {
@@ -169,12 +171,18 @@ TEST_F(MainFrameTest, TreeSelectionsSendTheirPages) {
     QSignalSpy pages(frame, &CMainFrame::PageRequested);
     CloseNextDialog();
     tree->setCurrentItem(tree->ItemForPage(CLeftView::kPageGroups));
+    // The groups dialog hands the selection back to the root as it closes.
+    EXPECT_EQ(tree->currentItem(), tree->ItemForPage(CLeftView::kPageRoot));
     tree->setCurrentItem(tree->ItemForPage(CLeftView::kPageContacts));
     tree->setCurrentItem(tree->ItemForPage(CLeftView::kPageRoot));
-    ASSERT_EQ(pages.count(), 3);
-    EXPECT_EQ(pages.at(0).at(0).toInt(), 3);
-    EXPECT_EQ(pages.at(1).at(0).toInt(), 1);
-    EXPECT_EQ(pages.at(2).at(0).toInt(), 0);
+    // So "Groups" is a selection change again and opens the dialog again.
+    CloseNextDialog();
+    tree->setCurrentItem(tree->ItemForPage(CLeftView::kPageGroups));
+    std::vector<int> sent;
+    for (const QList<QVariant>& page : pages) {
+        sent.push_back(page.at(0).toInt());
+    }
+    EXPECT_EQ(sent, (std::vector<int>{3, 0, 1, 0, 3, 0}));
     EXPECT_TRUE(frame->ContactsView()->isVisible());
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,6 +35,13 @@ class CSimOnPty {
     bool IsOpen() const { return m_open; }
     const std::string& Path() const { return m_pty.SlavePath(); }
 
+    // Runs after every chunk the emulator received, on the pump's thread: a test's way to change
+    // the device at an exact point of an exchange.
+    void SetHook(std::function<void(sim::CPagerSim&)> hook) {
+        std::lock_guard lock(m_mutex);
+        m_hook = std::move(hook);
+    }
+
     template <typename F>
     auto With(F f) {
         std::lock_guard lock(m_mutex);
@@ -60,6 +68,9 @@ class CSimOnPty {
                     const ssize_t n = read(fd, buffer, sizeof buffer);
                     if (n > 0) {
                         m_sim.Receive(buffer, static_cast<size_t>(n));
+                        if (m_hook) {
+                            m_hook(m_sim);
+                        }
                     }
                 } else if (ready == 0 && m_sim.InFrame()) {
                     m_sim.LineQuiet();
@@ -82,6 +93,7 @@ class CSimOnPty {
     sim::CPagerSim m_sim;
     bool m_open = false;
     std::mutex m_mutex;
+    std::function<void(sim::CPagerSim&)> m_hook;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };

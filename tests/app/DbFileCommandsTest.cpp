@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QApplication>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/FileChooser.h"
+#include "app/MainFrame.h"
+#include "app/VelkorMgrApp.h"
+#include "db/ADODatabase.h"
+#include "db/ADORecordset.h"
+#include "db/ContactsTable.h"
+#include "link/ErrorReport.h"
+#include "tests/QtTestApp.h"
+#include "tests/link/RecordingWindow.h"
+#include "ui/ContactsView.h"
+#include "ui/DataGrid.h"
+
+namespace orvex::test {
+namespace {
+
+// The file dialogs' answer: the path given, or Cancel when it is empty.
+class CChosenFile : public IFileChooser {
+  public:
+    bool ChooseOpen(const SRequest& request, std::string& chosen) override {
+        return Choose(request, chosen);
+    }
+    bool ChooseSave(const SRequest& request, std::string& chosen) override {
+        return Choose(request, chosen);
+    }
+    std::string path;
+    std::vector<SRequest> requests;
+
+  private:
+    bool Choose(const SRequest& request, std::string& chosen) {
+        requests.push_back(request);
+        chosen = path;
+        return !path.empty();
+    }
+};
+
+void AddContacts(const std::string& path, const std::vector<std::string>& names) {
+    CADODatabase database;
+    ASSERT_TRUE(database.Open(CContactsTable::ConnectionString(path)))
+        << database.GetLastErrorString();
+    CADORecordset rs(&database);
+    ASSERT_TRUE(rs.Open(CContactsTable::kTable, CADORecordset::openTable));
+    int id = CContactsTable::NextContactId(database);
+    for (const std::string& name : names) {
+        ASSERT_TRUE(rs.AddNew());
+        ASSERT_TRUE(rs.WriteInt("iCID", id) && rs.WriteInt("iEIdx", id) &&
+                    rs.WriteInt("iGroup", 0) && rs.WriteText("strFName", name));
+        ASSERT_TRUE(rs.Update()) << rs.GetLastErrorString();
+        ++id;
+    }
+}
+
+int CountRows(const std::string& path) {
+    CADODatabase database;
+    if (!database.Open(CContactsTable::ConnectionString(path) + ";Mode=Read")) {
+        return -1;
+    }
+    CADORecordset rs(&database);
+    return rs.Open(CContactsTable::kTable, CADORecordset::openTable) ? rs.RowCount() : -1;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The program started in a program directory of its own on the shipped database, which holds
+// three contacts; the file dialogs answer with chooser.path.
+class DbFileCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TestApp();
+        char pattern[] = "/tmp/orvex-dbfile-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = std::string(pattern) + "/";
+        setenv("ORVEX_COM1", "/nonexistent/orvex-tty", 1);
+        app = std::make_unique<CVelkorMgrApp>();
+        CErrorReport::SetMessageBox(&box);
+        std::filesystem::copy_file(ORVEX_DEFAULT_DATABASE, dir + "Orvex.mdb");
+        AddContacts(dir + "Orvex.mdb", {"Cleo", "Abe", "Bea"});
+        ASSERT_TRUE(app->InitInstance(dir));
+        frame = app->MainFrame();
+        frame->SetFileChooser(&chooser);
+        box.shown.clear();  // the port's report at start-up
+    }
+    void TearDown() override {
+        app.reset();
+        CErrorReport::SetMessageBox(nullptr);
+        std::filesystem::remove_all(dir);
+    }
+    // A second contacts file in the directory with the given contacts.
+    std::string OtherDatabase(const std::vector<std::string>& names) {
+        const std::string path = dir + "other.mdb";
+        std::string error;
+        EXPECT_TRUE(CContactsTable::CreateEmptyDatabase(path, error)) << error;
+        AddContacts(path, names);
+        return path;
+    }
+    void Load(const std::string& path) {
+        chooser.path = path;
+        frame->Action(CMainFrame::kCmdLoadDb)->trigger();
+    }
+    void Backup(const std::string& path) {
+        chooser.path = path;
+        frame->Action(CMainFrame::kCmdBackup)->trigger();
+    }
+    CDataGrid* Grid() { return frame->ContactsView()->Grid(); }
+    // The old database is still the one in use and shown.
+    void ExpectStillOnTheOldDatabase() {
+        EXPECT_EQ(frame->DatabasePath(), dir + "Orvex.mdb");
+        EXPECT_TRUE(frame->Database().IsOpen());
+        EXPECT_EQ(frame->Database().GetFilePath(), dir + "Orvex.mdb");
+        EXPECT_EQ(Grid()->RowCount(), 3);
+        EXPECT_EQ(frame->PersonalRecordset().RowCount(), 3);
+    }
+
+    std::string dir;
+    CRecordingMessageBox box;
+    CChosenFile chooser;
+    std::unique_ptr<CVelkorMgrApp> app;
+    CMainFrame* frame = nullptr;
+};
+
+TEST_F(DbFileCommandsTest, LoadingTheFileInUseReopensItOnTheFirstRow) {
+    ASSERT_EQ(Grid()->RowCount(), 3);
+    Grid()->SetRow(2);
+    Load(dir + "Orvex.mdb");
+    EXPECT_TRUE(box.Shown().empty());
+    ASSERT_EQ(chooser.requests.size(), 1u);
+    EXPECT_STREQ(chooser.requests[0].defaultSuffix, "mdb");
+    EXPECT_STREQ(chooser.requests[0].initialName, "*.mdb");
+    EXPECT_STREQ(chooser.requests[0].filter, "Microsoft Access Databases (*.mdb)|*.mdb|");
+    EXPECT_TRUE(chooser.requests[0].confirmOverwrite);
+    EXPECT_EQ(frame->DatabasePath(), dir + "Orvex.mdb");
+    EXPECT_EQ(Grid()->RowCount(), 3);
+    EXPECT_EQ(Grid()->Row(), 0);
+    EXPECT_EQ(frame->StatusText(CMainFrame::kPaneCounts), "P:003/G:00");
+}
+
+TEST_F(DbFileCommandsTest, CancelLoadsNothing) {
+    Load("");
+    EXPECT_EQ(chooser.requests.size(), 1u);
+    EXPECT_TRUE(box.Shown().empty());
+    ExpectStillOnTheOldDatabase();
+}
+
+TEST_F(DbFileCommandsTest, AnotherFileIsTakenIntoUseAndKeptAtClose) {
+    const std::string other = OtherDatabase({"Zed", "Yan"});
+    Load(other);
+    EXPECT_TRUE(box.Shown().empty());
+    EXPECT_EQ(frame->DatabasePath(), other);
+    EXPECT_EQ(Grid()->RowCount(), 2);
+    EXPECT_EQ(Grid()->Row(), 0);
+    EXPECT_EQ(frame->StatusText(CMainFrame::kPaneCounts), "P:002/G:00");
+    frame->close();
+    const std::string settings = Slurp(dir + "OrvexMgr.ini");
+    EXPECT_EQ(settings.rfind("[DbFilePath]\r\n;" + other + "$\r\n", 0), 0u) << settings;
+}
+
+TEST_F(DbFileCommandsTest, AFileThatIsNoContactsDatabaseIsRefused) {
+    // A t_Contacts with a 23rd column.
+    const std::string wide = OtherDatabase({"Zed"});
+    {
+        CADODatabase database;
+        ASSERT_TRUE(database.Open(CContactsTable::ConnectionString(wide)));
+        ASSERT_TRUE(database.Execute("alter table t_Contacts add column strExtra varchar(10)"));
+    }
+    // A contacts file cut in half, and bytes that are no database at all.
+    const std::string cut = dir + "cut.mdb";
+    std::filesystem::copy_file(dir + "Orvex.mdb", cut);
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+    const std::string noise = dir + "noise.mdb";
+    {
+        std::ofstream out(noise, std::ios::binary);
+        for (int i = 0; i < 8192; ++i) {
+            out.put(static_cast<char>((i * 7919 + 13) & 0xFF));
+        }
+    }
+    for (const std::string& path : {wide, cut, noise, dir + "missing.mdb"}) {
+        box.shown.clear();
+        Load(path);
+        EXPECT_EQ(box.Shown(),
+                  std::vector<std::string>{"Error 202|Database file cannot be opened!"})
+            << path;
+        ExpectStillOnTheOldDatabase();
+    }
+}
+
+TEST_F(DbFileCommandsTest, AFileHeldElsewhereIsRefusedAndTheOldOneStaysInUse) {
+    const std::string other = OtherDatabase({"Zed"});
+    CADODatabase holder;  // as another copy of the program holds it
+    ASSERT_TRUE(holder.Open(CContactsTable::ConnectionString(other)));
+    Grid()->SetRow(1);
+    Load(other);
+    EXPECT_EQ(box.Shown(), std::vector<std::string>{"Error 202|Database file cannot be opened!"});
+    ExpectStillOnTheOldDatabase();
+    EXPECT_EQ(Grid()->Row(), 1) << "the row the user was on";
+}
+
+TEST_F(DbFileCommandsTest, BackupIsACopyOfTheOpenDatabase) {
+    const std::string target = dir + "backup.mdb";
+    std::ofstream(target) << "an older file of that name";
+    Backup(target);
+    EXPECT_TRUE(CContactsTable::IsValidContactsDatabase(target));
+    EXPECT_EQ(CountRows(target), 3);
+    ASSERT_EQ(chooser.requests.size(), 1u);
+    EXPECT_STREQ(chooser.requests[0].filter, "Microsoft Access Databases (*.mdb)|*.mdb|");
+    EXPECT_TRUE(chooser.requests[0].confirmOverwrite);
+    // The name in other letter case is another file here: it is copied too.
+    Backup(dir + "ORVEX.MDB");
+    EXPECT_EQ(CountRows(dir + "ORVEX.MDB"), 3);
+    // The program goes on with its own file.
+    EXPECT_EQ(frame->Database().GetFilePath(), dir + "Orvex.mdb");
+    EXPECT_TRUE(box.Shown().empty());
+}
+
+TEST_F(DbFileCommandsTest, BackupOntoTheOpenFileDoesNothing) {
+    struct stat before {};
+    ASSERT_EQ(stat((dir + "Orvex.mdb").c_str(), &before), 0);
+    const auto entries = [this] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> listed = entries();
+    // The same path, and the same file spelled another way.
+    Backup(dir + "Orvex.mdb");
+    Backup(dir + "./Orvex.mdb");
+    struct stat after {};
+    ASSERT_EQ(stat((dir + "Orvex.mdb").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the open file was not replaced";
+    EXPECT_EQ(entries(), listed);
+    EXPECT_TRUE(box.Shown().empty());
+    // Changes still reach the file under its name.
+    ASSERT_TRUE(frame->Database().Execute("delete from [t_Contacts] where strFName='Abe'"));
+    frame->close();
+    EXPECT_EQ(CountRows(dir + "Orvex.mdb"), 2);
+}
+
+TEST_F(DbFileCommandsTest, AFailedBackupIsReportedWithTheTargetAndTheReason) {
+    const std::string target = dir + "no-such-folder/backup.mdb";
+    Backup(target);
+    const std::vector<std::string> shown = box.Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    const std::string start =
+        "Orvex Manager|The database could not be backed up to " + target + ":\n";
+    EXPECT_EQ(shown[0].rfind(start, 0), 0u) << shown[0];
+    EXPECT_NE(shown[0].find("No such file or directory"), std::string::npos)
+        << "the system's reason";
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+}  // namespace
+}  // namespace orvex::test

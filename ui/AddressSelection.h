@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+namespace orvex {
+
+// One address of one personal contact as the groups dialog lists it: the item chosen in the
+// members list or in the list of all contacts. Kind 1 is the wireless address, 2 the work
+// e-mail, 3 the home e-mail; 0 means none (an empty record).
+class CAddressSelection {
+  public:
+    // "WA", "WE", "HE", and "N/A" for any other kind.
+    static const char* LabelOf(int kind);
+    // The kind a label stands for: 1, 2 or 3, and 0 for any other text.
+    static int KindOf(const std::string& label);
+    // The t_Contacts column of the address of a kind; null for kind 0.
+    static const char* AddressColumnOf(int kind);
+
+    bool IsEmpty() const { return kind == 0; }
+    void Clear() { *this = CAddressSelection(); }
+
+    int index = -1;  // the item's row in its list
+    int contactId = 0;
+    std::string first;
+    std::string last;
+    std::string address;
+    int kind = 0;
+};
+
+}  // namespace orvex
