@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "db/SqliteConnection.h"
+#include "db/TextConnection.h"
 #include "db/Win1252.h"
 
 namespace orvex {
@@ -97,13 +98,18 @@ bool CADODatabase::Open(const std::string& connectionString, const std::string&,
         m_connection = std::move(sqlite);
         m_filePath = dataSource;
     } else if (!directory.empty() && !ConnectionPart(m_connectionString, "Driver").empty()) {
-        if (!TheTextDriver()) {
-            error = {1, "Not supported", "Orvex", "no text driver is installed"};
-            return Record(error);
-        }
-        m_connection = TheTextDriver()(directory, error);
-        if (!m_connection) {
-            return Record(error);
+        if (TheTextDriver()) {
+            m_connection = TheTextDriver()(directory, error);
+            if (!m_connection) {
+                return Record(error);
+            }
+        } else {
+            // The program's own text driver, unless another was put in its place.
+            auto text = std::make_unique<CTextConnection>();
+            if (!text->Open(directory, ConnectionPart(m_connectionString, "Extensions"), error)) {
+                return Record(error);
+            }
+            m_connection = std::move(text);
         }
     } else {
         error = {1, "Invalid connection string", "Orvex",

@@ -50,6 +50,8 @@ class CADODatabase {
 
     IDataConnection* Connection() const { return m_connection.get(); }
 
+    // Puts another text driver in place of the program's own (CTextConnection); an empty one
+    // brings the program's own back.
     static void SetTextDriver(TextDriver driver);
     // The value of one "Key=Value" part of a connection string ("" when absent); keys are
     // compared without regard to letter case, and {braces} around a value are taken off.

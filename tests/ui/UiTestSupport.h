@@ -32,7 +32,7 @@ QT_END_NAMESPACE
 namespace orvex::test {
 
 // Keeps the captions of the reports instead of showing boxes.
-class CRecordingMessageBox : public IMessageBox {
+class CCaptionRecorder : public IMessageBox {
   public:
     int Report(const std::string& caption, const std::string&) override {
         reports.push_back(caption);
@@ -137,7 +137,7 @@ class CContactsDbTest : public ::testing::Test {
     std::string dir;
     std::string path;
     CFakeHost host;
-    CRecordingMessageBox box;
+    CCaptionRecorder box;
 };
 
 // A contacts view over the test database, set up as the main window sets it up.

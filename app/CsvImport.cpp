@@ -1,0 +1,482 @@
+#include "app/CsvImport.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "db/ContactsTable.h"
+#include "db/DatabaseFile.h"
+#include "db/SchemaIni.h"
+#include "db/TableAppender.h"
+#include "link/MessageBox.h"
+#include "ui/FieldCheck.h"
+
+namespace orvex {
+
+namespace {
+
+constexpr const char* kSchemaColumns =
+    "Format=CSVDelimited\r\n"
+    "ColNameHeader=True\r\n"
+    "MaxScanRows=0\r\n"
+    "Col1=CONTACT_ID Integer\r\n"
+    "Col2=ENTRY_INDEX Integer\r\n"
+    "Col3=GROUP_OR_PERSONAL Integer\r\n"
+    "Col4=FIRST_NAME Char Width 15\r\n"
+    "Col5=LAST_NAME Char Width 18\r\n"
+    "Col6=WIRELESS_ADDRESS Char Width 65\r\n"
+    "Col7=WORK_EMAIL Char Width 65\r\n"
+    "Col8=HOME_EMAIL Char Width 65\r\n"
+    "Col9=DEFAULT_ADDRESS Integer\r\n"
+    "Col10=GROUP_OF_WIRELESS_ADDRESS Char\r\n"
+    "Col11=GROUP_OF_WORK_EMAIL Char\r\n"
+    "Col12=GROUP_OF_HOME_EMAIL Char\r\n"
+    "Col13=COMPANY Char Width 18\r\n"
+    "Col14=HOME_PHONE Char Width 15\r\n"
+    "Col15=WORK_PHONE Char Width 18\r\n"
+    "Col16=MOBILE_PHONE Char Width 15\r\n"
+    "Col17=FAX Char Width 15\r\n"
+    "Col18=STREET Char Width 70\r\n"
+    "Col19=CITY Char Width 20\r\n"
+    "Col20=STATE Char Width 10\r\n"
+    "Col21=ZIP Char Width 10\r\n"
+    "Col22=NOTE Char Width 72\r\n";
+
+// The file's columns by position, with the table's column each is stored into.
+struct SFileColumn {
+    const char* name;
+    bool integer;
+};
+constexpr SFileColumn kFileColumns[CContactsTable::kColumnCount] = {
+    {"CONTACT_ID", true},
+    {"ENTRY_INDEX", true},
+    {"GROUP_OR_PERSONAL", true},
+    {"FIRST_NAME", false},
+    {"LAST_NAME", false},
+    {"WIRELESS_ADDRESS", false},
+    {"WORK_EMAIL", false},
+    {"HOME_EMAIL", false},
+    {"DEFAULT_ADDRESS", true},
+    {"GROUP_OF_WIRELESS_ADDRESS", false},
+    {"GROUP_OF_WORK_EMAIL", false},
+    {"GROUP_OF_HOME_EMAIL", false},
+    {"COMPANY", false},
+    {"HOME_PHONE", false},
+    {"WORK_PHONE", false},
+    {"MOBILE_PHONE", false},
+    {"FAX", false},
+    {"STREET", false},
+    {"CITY", false},
+    {"STATE", false},
+    {"ZIP", false},
+    {"NOTE", false},
+};
+constexpr int kId = 0, kEntry = 1, kKind = 2, kDefault = 8, kFirstList = 9;
+constexpr int kAddress[3] = {5, 6, 7};
+constexpr int kList[3] = {9, 10, 11};
+
+// The description file lives only while the import runs: it is renamed into place whole, but
+// not synced to disk.
+bool WriteAtomically(const std::string& path, const std::string& bytes, mode_t mode,
+                     std::string& error) {
+    std::string temp;
+    if (!CDatabaseFile::MakeTempBeside(path, temp, error)) {
+        return false;
+    }
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << bytes;
+        out.close();
+        if (!out) {
+            error = "cannot write " + temp;
+        }
+    }
+    if (error.empty() && ::chmod(temp.c_str(), mode) != 0) {
+        error = "cannot set the mode of " + temp;
+    }
+    if (error.empty() && std::rename(temp.c_str(), path.c_str()) == 0) {
+        return true;
+    }
+    if (error.empty()) {
+        error = "cannot replace " + path + ": " + std::strerror(errno);
+    }
+    std::error_code ignored;
+    std::filesystem::remove(temp, ignored);
+    return false;
+}
+
+// The numbers of a well-formed list, in order.
+std::vector<std::string> Elements(const std::string& list) {
+    std::vector<std::string> out;
+    size_t start = 1;
+    while (start < list.size()) {
+        const size_t end = list.find(';', start);
+        if (end == std::string::npos) {
+            break;
+        }
+        if (end > start) {
+            out.push_back(list.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+CCsvImport::CCsvImport(CADODatabase& database, const std::string& databasePath,
+                       CErrorReport& errors)
+    : m_database(database), m_errors(errors), m_copy(databasePath) {}
+
+CCsvImport::~CCsvImport() {
+    RestoreSchemaIni();
+}
+
+bool CCsvImport::Fail(const std::string& why) {
+    if (m_error.empty()) {
+        m_error = why;
+    }
+    return false;
+}
+
+std::string CCsvImport::TextConnectionString(const std::string& directory) {
+    // A folder whose name holds a semicolon or a brace goes in braces, so that the connection
+    // string cannot be cut short there and name another folder.
+    const bool braces = directory.find_first_of(";{}") != std::string::npos;
+    return "Driver={Microsoft Text Driver (*.txt; *.csv)}; Dbq=" +
+           (braces ? "{" + directory + "}" : directory) +
+           ";Extensions=asc,csv,tab,txt; Persist Security Info=False";
+}
+
+bool CCsvImport::WriteSchemaIni(const std::string& directory, const std::string& fileName) {
+    const std::string path = directory + CSchemaIni::kFileName;
+    const std::string section = "[" + fileName + "]\r\n" + kSchemaColumns;
+    std::string contents = section;
+    mode_t mode = 0644;
+    struct stat info {};
+    if (!m_schemaPath.empty()) {
+        RestoreSchemaIni();
+    }
+    if (::stat(path.c_str(), &info) == 0) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        if (!in) {
+            return Fail("the existing " + path + " cannot be read");
+        }
+        m_userSchema = bytes.str();
+        mode = info.st_mode & 07777;
+        // The user's other sections stay: they describe other files of the folder.
+        contents = CSchemaIni::ReplaceSection(*m_userSchema, fileName, section);
+    }
+    std::string error;
+    m_schemaPath = path;
+    if (!WriteAtomically(path, contents, mode, error)) {
+        m_schemaPath.clear();
+        m_userSchema.reset();
+        return Fail(error);
+    }
+    return true;
+}
+
+void CCsvImport::RestoreSchemaIni() {
+    if (m_schemaPath.empty()) {
+        return;
+    }
+    std::string error;
+    if (m_userSchema) {
+        struct stat info {};
+        const mode_t mode = ::stat(m_schemaPath.c_str(), &info) == 0 ? info.st_mode & 07777 : 0644;
+        if (!WriteAtomically(m_schemaPath, *m_userSchema, mode, error)) {
+            // The file still holds the user's sections beside the one written for the import.
+            std::fprintf(stderr, "Orvex Manager: %s\n", error.c_str());
+        }
+    } else {
+        std::error_code ec;
+        std::filesystem::remove(m_schemaPath, ec);
+    }
+    m_schemaPath.clear();
+    m_userSchema.reset();
+}
+
+bool CCsvImport::IsValidGroupList(const std::string& text) {
+    if (text == ";") {
+        return true;
+    }
+    if (text.size() < 3 || text.front() != ';' || text.back() != ';' ||
+        text.find(";;") != std::string::npos ||
+        text.find_first_not_of("0123456789;") != std::string::npos) {
+        return false;
+    }
+    // No number twice: without one occurrence, the list must not hold it again.
+    for (const std::string& element : Elements(text)) {
+        const std::string token = ";" + element + ";";
+        std::string rest = text;
+        rest.erase(rest.find(token), token.size() - 1);
+        if (rest.find(token) != std::string::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CCsvImport::ShiftGroupList(std::string& text, int offset) {
+    std::string shifted = ";";
+    for (const std::string& element : Elements(text)) {
+        // Digits only; a number too long for any identifier stays too long, never wraps.
+        const long long n = std::strtoll(element.c_str(), nullptr, 10);
+        const long long v = offset > 0 && n > LLONG_MAX - offset ? LLONG_MAX : n + offset;
+        shifted += std::to_string(v) + ";";
+    }
+    text = shifted;
+}
+
+bool CCsvImport::ImportContacts(const std::string& directory, const std::string& fileName) {
+    CADODatabase text;
+    if (!text.Open(TextConnectionString(directory), "", "")) {
+        return Fail(text.GetErrorDescription());
+    }
+    CADORecordset lines(&text);
+    if (!lines.Open(kAllLines + fileName, CADORecordset::openQuery)) {
+        return Fail(lines.GetLastErrorString());
+    }
+    if (lines.FieldCount() != CContactsTable::kColumnCount) {
+        return Fail("the file has " + std::to_string(lines.FieldCount()) + " columns");
+    }
+    CADORecordset groupLines(&text);
+    if (!groupLines.Open("select * from " + fileName + kGroupLinesWhere,
+                         CADORecordset::openQuery)) {
+        return Fail(groupLines.GetLastErrorString());
+    }
+    const bool replace = m_errors.AskReplaceContacts() == IDYES;
+    int groups = groupLines.RowCount();
+    if (!replace) {
+        CADORecordset existing(&m_database);
+        if (!existing.Open(CContactsTable::kSelectGroups, CADORecordset::openQuery)) {
+            return Fail(existing.GetLastErrorString());
+        }
+        groups += existing.RowCount();
+    }
+    if (groups > kMaxGroups) {
+        return Fail("there would be " + std::to_string(groups) + " groups");
+    }
+    return CheckFileGroups(fileName, text, groupLines) && CopyFileRows(replace, lines);
+}
+
+bool CCsvImport::CheckFileGroups(const std::string& fileName, CADODatabase& textConnection,
+                                 CADORecordset& groupLines) {
+    std::set<int> groups;
+    std::vector<int> ordered;
+    if (!groupLines.SortBy(kSortGroupLines)) {
+        return Fail(groupLines.GetLastErrorString());
+    }
+    for (groupLines.MoveFirst(); !groupLines.IsEOF(); groupLines.MoveNext()) {
+        int id = 0;
+        if (!groupLines.ReadInt("CONTACT_ID", id)) {
+            return Fail("a group line has no number: " + groupLines.GetLastErrorString());
+        }
+        groups.insert(id);
+        ordered.push_back(id);
+    }
+
+    CADORecordset members(&textConnection);
+    if (!members.Open("select * from " + fileName + kPersonalInGroupsWhere,
+                      CADORecordset::openQuery)) {
+        return Fail(members.GetLastErrorString());
+    }
+    for (members.MoveFirst(); !members.IsEOF(); members.MoveNext()) {
+        for (int k = 0; k < 3; ++k) {
+            std::string address, list;
+            if (!members.ReadText(kFileColumns[kAddress[k]].name, address) ||
+                !members.ReadText(kFileColumns[kList[k]].name, list)) {
+                return Fail(members.GetLastErrorString());
+            }
+            const std::string where = std::string(kFileColumns[kList[k]].name) + " \"" + list +
+                                      "\" of the line of " + address;
+            if (!IsValidGroupList(list)) {
+                return Fail(where + " is not a group list");
+            }
+            if (address.empty() && list != ";") {
+                return Fail(where + ": an empty address is in no group");
+            }
+            const std::vector<std::string> numbers = Elements(list);
+            if (numbers.size() > static_cast<size_t>(kMaxGroups)) {
+                return Fail(where + " names more than 20 groups");
+            }
+            for (const std::string& n : numbers) {
+                if (n.size() > 6 || groups.count(std::stoi(n)) == 0) {
+                    return Fail(where + " names group " + n + ", which the file has not");
+                }
+            }
+        }
+    }
+    members.Close();
+
+    for (int group : ordered) {
+        if (!members.Open(
+                "select * from " + fileName + CContactsTable::Format(kMembersWhere, group),
+                CADORecordset::openQuery)) {
+            return Fail(members.GetLastErrorString());
+        }
+        if (members.RowCount() > kMaxMembers) {
+            return Fail("group " + std::to_string(group) + " has more than 10 members");
+        }
+    }
+    return true;
+}
+
+bool CCsvImport::CopyFileRows(bool replace, CADORecordset& fileLines) {
+    std::string error;
+    // Taken before the transaction begins, so the copy holds the table as it was.
+    if (!m_copy.Make(m_database, error)) {
+        return Fail(error);
+    }
+    if (!m_database.BeginTrans()) {
+        return Fail(m_database.GetErrorDescription());
+    }
+    if (CopyRows(replace, fileLines)) {
+        if (m_database.CommitTrans()) {
+            return true;
+        }
+        Fail(m_database.GetErrorDescription());
+    }
+    m_database.RollbackTrans();
+    return false;
+}
+
+bool CCsvImport::CopyRows(bool replace, CADORecordset& lines) {
+    if (replace && !m_database.Execute(CContactsTable::kDeleteAll)) {
+        return Fail(m_database.GetErrorDescription());
+    }
+    const int offset = CContactsTable::NextContactId(m_database);
+    if (offset <= 0) {
+        return Fail("the highest identifier of the table cannot be read");
+    }
+    // The rows go in through one prepared statement: nothing reads them back before the
+    // contacts view reloads the table.
+    CTableAppender table(m_database);
+    std::vector<std::string> columns;
+    for (const auto& column : CContactsTable::kColumns) {
+        columns.emplace_back(column.name);
+    }
+    if (!table.Prepare(CContactsTable::kTable, columns)) {
+        return Fail(table.Error());
+    }
+    if (!lines.SortBy(kSortLines)) {
+        return Fail(lines.GetLastErrorString());
+    }
+    int index[CContactsTable::kColumnCount];
+    for (int c = 0; c < CContactsTable::kColumnCount; ++c) {
+        index[c] = -1;
+        for (int f = 0; f < lines.FieldCount(); ++f) {
+            if (lines.FieldName(f) == kFileColumns[c].name) {
+                index[c] = f;
+            }
+        }
+        if (index[c] < 0) {
+            return Fail(std::string("the file has no column ") + kFileColumns[c].name);
+        }
+    }
+    // The limit and the character check of each text column, looked up once.
+    int limits[CContactsTable::kColumnCount] = {};
+    CFieldCheck::ECheck checks[CContactsTable::kColumnCount] = {};
+    for (int c = 0; c < CContactsTable::kColumnCount; ++c) {
+        limits[c] = CContactsTable::MaxLength(CContactsTable::kColumns[c].name);
+        checks[c] = CFieldCheck::CheckOf(CContactsTable::kColumns[c].name);
+    }
+    std::set<int> ids;
+    int numbers[CContactsTable::kColumnCount] = {};
+    std::string texts[CContactsTable::kColumnCount];
+    std::vector<CFieldValue> row;
+    for (lines.MoveFirst(); !lines.IsEOF(); lines.MoveNext()) {
+        std::string errors;
+        auto problem = [&](int c, const std::string& what) {
+            errors += std::string(errors.empty() ? "" : "; ") + kFileColumns[c].name + " " + what;
+        };
+        for (int c = 0; c < CContactsTable::kColumnCount; ++c) {
+            // Every field is read as text too: an empty number field is told from a 0.
+            if (!lines.ReadText(index[c], texts[c]) ||
+                (kFileColumns[c].integer && !lines.ReadInt(index[c], numbers[c]))) {
+                problem(c, "cannot be read");
+                continue;
+            }
+            const std::string& text = texts[c];
+            if (kFileColumns[c].integer) {
+                continue;
+            }
+            if (c >= kFirstList && c < kFirstList + 3) {
+                // Only a well-formed list can be shifted; the other lines' lists are checked
+                // here as those of the personal lines in groups were before.
+                if (!text.empty() && !IsValidGroupList(text)) {
+                    problem(c, "\"" + text + "\" is not a group list");
+                } else if (text.size() > 1) {
+                    ShiftGroupList(texts[c], offset);
+                    for (const std::string& n : Elements(texts[c])) {
+                        if (n.size() > 5 || std::stoi(n) > INT16_MAX) {
+                            problem(c, "names group " + n + ", which is no identifier");
+                            break;
+                        }
+                    }
+                    if (texts[c].size() > 255) {
+                        problem(c, "is longer than 255 characters");
+                    }
+                }
+                continue;
+            }
+            if (static_cast<int>(text.size()) > limits[c]) {
+                problem(c, "is longer than " + std::to_string(limits[c]) + " characters");
+            }
+            if (!CFieldCheck::IsValid(checks[c], text)) {
+                problem(c, "holds characters that are not allowed");
+            }
+        }
+        if (errors.empty()) {
+            if (texts[kId].empty() || numbers[kId] < 0) {
+                problem(kId, "is not an identifier");
+            } else if (!ids.insert(numbers[kId]).second) {
+                problem(kId, "is used by two lines");
+            }
+            if (texts[kKind].empty() || (numbers[kKind] != 0 && numbers[kKind] != 1)) {
+                problem(kKind, "is neither 0 nor 1");
+            }
+            if (numbers[kDefault] < 0 || numbers[kDefault] > 3) {
+                problem(kDefault, "is not 0 to 3");
+            }
+        }
+        if (!errors.empty()) {
+            return Fail("the line of CONTACT_ID " + texts[kId] + ": " + errors);
+        }
+        // Shifted identifiers that no longer fit the 16-bit columns are refused, not wrapped.
+        row.clear();
+        for (int c = 0; c < CContactsTable::kColumnCount; ++c) {
+            if (!kFileColumns[c].integer) {
+                row.push_back(CFieldValue::Text(std::move(texts[c])));
+                continue;
+            }
+            const long long value =
+                static_cast<long long>(numbers[c]) + (c == kId || c == kEntry ? offset : 0);
+            if (value < INT16_MIN || value > INT16_MAX) {
+                return Fail("the line of CONTACT_ID " + texts[kId] + ": " + kFileColumns[c].name +
+                            " becomes " + std::to_string(value) + ", which does not fit the table");
+            }
+            row.push_back(CFieldValue::Int(EValueKind::Int16, value));
+        }
+        if (!table.Append(row)) {
+            return Fail("the line of CONTACT_ID " + texts[kId] +
+                        " cannot be stored: " + table.Error());
+        }
+    }
+    return true;
+}
+
+}  // namespace orvex
