@@ -49,22 +49,22 @@ bool SectionName(const std::string& line, std::string& name) {
     return true;
 }
 
-bool ColumnType(const std::string& type, CSchemaIni::SColumnSpec& spec) {
+bool ColumnType(const std::string& type, CSchemaIni::SColumnDef& def) {
     const std::string t = Folded(type);
     if (t == "integer" || t == "short") {
-        spec.kind = EValueKind::Int16;
-        spec.bits = 16;
+        def.kind = EValueKind::Int16;
+        def.bits = 16;
     } else if (t == "long") {
-        spec.kind = EValueKind::Int32;
-        spec.bits = 32;
+        def.kind = EValueKind::Int32;
+        def.bits = 32;
     } else if (t == "byte") {
-        spec.kind = EValueKind::Byte;
-        spec.bits = 8;
+        def.kind = EValueKind::Byte;
+        def.bits = 8;
     } else if (t == "single" || t == "float" || t == "double" || t == "currency") {
-        spec.kind = EValueKind::Double;
+        def.kind = EValueKind::Double;
     } else if (t == "char" || t == "text" || t == "memo" || t == "longchar" || t == "date" ||
                t == "datetime") {
-        spec.kind = EValueKind::Text;
+        def.kind = EValueKind::Text;
     } else {
         return false;
     }
@@ -72,7 +72,7 @@ bool ColumnType(const std::string& type, CSchemaIni::SColumnSpec& spec) {
 }
 
 // "CONTACT_ID Integer", "FIRST_NAME Char Width 15", "\"First Name\" Text".
-bool ParseColumn(const std::string& value, CSchemaIni::SColumnSpec& spec, std::string& error) {
+bool ParseColumn(const std::string& value, CSchemaIni::SColumnDef& def, std::string& error) {
     std::string rest = Trim(value);
     if (!rest.empty() && rest.front() == '"') {
         const size_t close = rest.find('"', 1);
@@ -80,17 +80,17 @@ bool ParseColumn(const std::string& value, CSchemaIni::SColumnSpec& spec, std::s
             error = "the column name in \"" + value + "\" has no closing quote";
             return false;
         }
-        spec.name = rest.substr(1, close - 1);
+        def.name = rest.substr(1, close - 1);
         rest = rest.substr(close + 1);
     } else {
         const size_t blank = rest.find_first_of(" \t");
-        spec.name = rest.substr(0, blank);
+        def.name = rest.substr(0, blank);
         rest = blank == std::string::npos ? "" : rest.substr(blank);
     }
     std::istringstream words(rest);
     std::string type, widthWord, width, extra;
     words >> type >> widthWord >> width >> extra;
-    if (spec.name.empty() || type.empty() || !ColumnType(type, spec)) {
+    if (def.name.empty() || type.empty() || !ColumnType(type, def)) {
         error = "the column \"" + value + "\" has no name or no known type";
         return false;
     }
@@ -102,7 +102,7 @@ bool ParseColumn(const std::string& value, CSchemaIni::SColumnSpec& spec, std::s
             error = "the column \"" + value + "\" has an unknown width";
             return false;
         }
-        spec.width = static_cast<int>(w);
+        def.width = static_cast<int>(w);
     }
     return true;
 }
@@ -151,7 +151,7 @@ bool CSchemaIni::ParseSection(const std::string& text, const std::string& fileNa
                               std::string& error) {
     format = SFormat();
     const std::string wanted = Folded(fileName);
-    std::map<int, SColumnSpec> columns;
+    std::map<int, SColumnDef> columns;
     bool inSection = false;
     for (const std::string& raw : Lines(text)) {
         std::string name;
@@ -189,26 +189,26 @@ bool CSchemaIni::ParseSection(const std::string& text, const std::string& fileNa
         } else if (key.size() > 3 && key.compare(0, 3, "col") == 0 &&
                    key.find_first_not_of("0123456789", 3) == std::string::npos) {
             const int number = std::atoi(key.c_str() + 3);
-            SColumnSpec spec;
+            SColumnDef def;
             std::string why;
             if (number <= 0 || number > 255) {
                 why = "no such column number";
             }
-            if (!why.empty() || !ParseColumn(value, spec, why)) {
+            if (!why.empty() || !ParseColumn(value, def, why)) {
                 error = Trim(line.substr(0, equals)) + " of " + fileName + ": " + why;
                 return false;
             }
-            columns[number] = spec;
+            columns[number] = def;
         }
         // Other keys (MaxScanRows, CharacterSet, ...) change nothing in how the file reads.
     }
     int expected = 1;
-    for (auto& [number, spec] : columns) {
+    for (auto& [number, def] : columns) {
         if (number != expected) {
             error = "Col" + std::to_string(expected) + " of " + fileName + " is missing";
             return false;
         }
-        format.columns.push_back(std::move(spec));
+        format.columns.push_back(std::move(def));
         ++expected;
     }
     return true;

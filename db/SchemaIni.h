@@ -14,7 +14,7 @@ class CSchemaIni {
   public:
     static constexpr const char* kFileName = "Schema.ini";
 
-    struct SColumnSpec {
+    struct SColumnDef {
         std::string name;
         EValueKind kind = EValueKind::Text;
         // Integer and Short are 16-bit, Long 32-bit: what a value must fit.
@@ -22,9 +22,9 @@ class CSchemaIni {
         int width = 0;  // 0 when none is given
     };
     struct SFormat {
-        bool found = false;                // the file has a section of its own
-        bool header = true;                // the first record names the columns and holds no data
-        std::vector<SColumnSpec> columns;  // empty: named by the header, all text
+        bool found = false;               // the file has a section of its own
+        bool header = true;               // the first record names the columns and holds no data
+        std::vector<SColumnDef> columns;  // empty: named by the header, all text
     };
 
     // The description file of the directory: "Schema.ini", or failing that the one file whose

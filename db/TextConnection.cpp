@@ -76,7 +76,7 @@ std::string CTextConnection::Stamp(const std::string& path) const {
            std::to_string(info.st_mtim.tv_nsec) + ":" + std::to_string(info.st_ino);
 }
 
-CFieldValue CTextConnection::Convert(const CSchemaIni::SColumnSpec& column, std::string text) {
+CFieldValue CTextConnection::Convert(const CSchemaIni::SColumnDef& column, std::string text) {
     if (text.empty()) {
         return CFieldValue::Null();
     }
@@ -159,8 +159,8 @@ bool CTextConnection::Load(const std::string& name, const STable*& table, SDbErr
     if (format.header && !records.empty()) {
         first = 1;
     }
-    for (const CSchemaIni::SColumnSpec& spec : format.columns) {
-        loaded.columns.push_back({spec.name, spec.kind});
+    for (const CSchemaIni::SColumnDef& def : format.columns) {
+        loaded.columns.push_back({def.name, def.kind});
     }
     loaded.rows.reserve(records.size() - first);
     for (size_t r = first; r < records.size(); ++r) {

@@ -38,7 +38,7 @@ class CTextConnection : public IDataConnection {
     bool Rollback(SDbError& error) override;
 
     // The value of one field as a column of that description delivers it.
-    static CFieldValue Convert(const CSchemaIni::SColumnSpec& column, std::string text);
+    static CFieldValue Convert(const CSchemaIni::SColumnDef& column, std::string text);
 
   private:
     // One file read whole; kept while the file and its description stay as they were.
