@@ -15,14 +15,6 @@ CADODatabase::TextDriver& TheTextDriver() {
     return driver;
 }
 
-std::string Folded(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        out += static_cast<char>(CWin1252::Lower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 std::string Trim(const std::string& s) {
     const size_t b = s.find_first_not_of(" \t");
     return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(" \t") - b + 1);
@@ -40,7 +32,7 @@ void CADODatabase::SetTextDriver(TextDriver driver) {
 
 std::string CADODatabase::ConnectionPart(const std::string& connectionString,
                                          const std::string& key) {
-    const std::string wanted = Folded(key);
+    const std::string wanted = CWin1252::Folded(key);
     size_t start = 0;
     while (start < connectionString.size()) {
         // A value in braces may hold semicolons.
@@ -53,7 +45,8 @@ std::string CADODatabase::ConnectionPart(const std::string& connectionString,
         const std::string part = connectionString.substr(start, end - start);
         start = end + 1;
         const size_t equals = part.find('=');
-        if (equals == std::string::npos || Folded(Trim(part.substr(0, equals))) != wanted) {
+        if (equals == std::string::npos ||
+            CWin1252::Folded(Trim(part.substr(0, equals))) != wanted) {
             continue;
         }
         std::string value = Trim(part.substr(equals + 1));
@@ -91,7 +84,8 @@ bool CADODatabase::Open(const std::string& connectionString, const std::string&,
     const std::string directory = ConnectionPart(m_connectionString, "Dbq");
     if (!dataSource.empty()) {
         auto sqlite = std::make_unique<CSqliteConnection>();
-        const bool readOnly = Folded(ConnectionPart(m_connectionString, "Mode")) == "read";
+        const bool readOnly =
+            CWin1252::Folded(ConnectionPart(m_connectionString, "Mode")) == "read";
         if (!sqlite->Open(dataSource, readOnly, m_timeout, error)) {
             return Record(error);
         }
@@ -159,6 +153,34 @@ bool CADODatabase::BackupTo(const std::string& path) {
         return Record({1, "Not supported", "Orvex", "only a database file can be copied"});
     }
     return sqlite->BackupTo(path, error) ? true : Record(error);
+}
+
+bool CADODatabase::EndTrans(bool ok, bool began, std::string& failure) {
+    if (ok) {
+        if (CommitTrans()) {
+            return true;
+        }
+        failure = ReasonOf(GetLastErrorString());
+        // A failed commit may have ended the transaction or not; undoing it is tried quietly.
+        RollbackTrans();
+    } else if (began && !RollbackTrans()) {
+        failure += "; undoing the change failed as well: " + ReasonOf(GetLastErrorString());
+    }
+    return false;
+}
+
+std::string CADODatabase::ReasonOf(const std::string& block) {
+    static const std::string kKey = "Description = ";
+    const size_t start = block.find(kKey);
+    if (start != std::string::npos) {
+        const size_t from = start + kKey.size();
+        const size_t end = block.find('\n', from);
+        const std::string line = block.substr(from, end == std::string::npos ? end : end - from);
+        if (!line.empty()) {
+            return line;
+        }
+    }
+    return block.empty() ? std::string("unknown error") : block;
 }
 
 }  // namespace orvex

@@ -35,6 +35,10 @@ class CADODatabase {
     bool BeginTrans();
     bool CommitTrans();
     bool RollbackTrans();
+    // Ends a change of several steps begun with BeginTrans (began): commits when every step
+    // succeeded (ok), otherwise undoes what began. On a failed commit failure becomes its
+    // reason; a failed undo adds its reason to failure.
+    bool EndTrans(bool ok, bool began, std::string& failure);
 
     // A consistent copy of the open database file, synced to disk before it takes the name.
     bool BackupTo(const std::string& path);
@@ -58,6 +62,9 @@ class CADODatabase {
     static std::string ConnectionPart(const std::string& connectionString, const std::string& key);
     // The error block of a failed operation, as the recordset and the database record it.
     static std::string FormatError(const char* title, const SDbError& error);
+    // The line of an error block that says what went wrong (its description), or the whole
+    // block when it has none: what a user is shown.
+    static std::string ReasonOf(const std::string& errorBlock);
 
   private:
     bool Record(const SDbError& error);

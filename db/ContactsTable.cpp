@@ -134,4 +134,50 @@ bool CContactsTable::IsValidContactsDatabase(const std::string& path) {
     return true;
 }
 
+bool CContactsTable::RenumberEntries(CADODatabase& database, int contactId, int& personalRow,
+                                     std::string& error) {
+    personalRow = -1;
+    CADORecordset all(&database);
+    if (!all.Open(kTable, CADORecordset::openTable)) {
+        error = all.GetLastErrorString();
+        return false;
+    }
+    const int count = all.RowCount();
+    if (count == 0) {
+        return true;
+    }
+    if (!all.SortBy(kSortByName)) {
+        error = all.GetLastErrorString();
+        return false;
+    }
+    all.MoveFirst();
+    // Group rows are never listed but have their place in the order too.
+    int personalBefore = 0;
+    for (int i = 0; i < count && !all.IsEOF(); ++i) {
+        int id = 0;
+        int group = 0;
+        if (!all.ReadInt("iCID", id) || !all.ReadInt("iGroup", group)) {
+            error = all.GetLastErrorString();
+            return false;
+        }
+        if (contactId >= 0 && id == contactId) {
+            personalRow = personalBefore;
+        }
+        if (group == 0) {
+            ++personalBefore;
+        }
+        // An index that is right already is left as it is: after a change most rows keep
+        // their place, and a large table then costs few writes.
+        std::string index;
+        if (!all.ReadText("iEIdx", index) || index != std::to_string(i)) {
+            if (!all.WriteInt("iEIdx", i) || !all.Update()) {
+                error = all.GetLastErrorString();
+                return false;
+            }
+        }
+        all.MoveNext();
+    }
+    return true;
+}
+
 }  // namespace orvex

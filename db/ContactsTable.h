@@ -57,6 +57,11 @@ class CContactsTable {
 
     // The highest iCID plus one (1 in an empty table); 0 when the query fails.
     static int NextContactId(CADODatabase& database);
+    // Sets iEIdx of every row, personal or group, to its place in the table ordered by first
+    // and last name. personalRow receives the place among the personal rows of the contact
+    // numbered contactId (-1 when there is none). On failure error holds the error block.
+    static bool RenumberEntries(CADODatabase& database, int contactId, int& personalRow,
+                                std::string& error);
 
     // The schema check of a database file from elsewhere: an SQLite file that passes its
     // integrity check and whose t_Contacts has exactly the 22 columns, by name (case-sensitive).

@@ -18,15 +18,6 @@ std::string Trim(const std::string& s) {
     return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
-std::string Folded(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        out += static_cast<char>(CWin1252::Lower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 int CompareText(const std::string& a, const std::string& b) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
@@ -52,9 +43,9 @@ int CRowSet::ColumnIndex(const std::string& name) const {
         }
     }
     // Names in statements are not case-sensitive; an exact match wins.
-    const std::string folded = Folded(name);
+    const std::string folded = CWin1252::Folded(name);
     for (size_t i = 0; i < columns.size(); ++i) {
-        if (Folded(columns[i].name) == folded) {
+        if (CWin1252::Folded(columns[i].name) == folded) {
             return static_cast<int>(i);
         }
     }
@@ -63,7 +54,7 @@ int CRowSet::ColumnIndex(const std::string& name) const {
 
 int CRowSet::CompareNoCase(const CFieldValue& a, const CFieldValue& b) {
     if (a.kind == EValueKind::Text && b.kind == EValueKind::Text) {
-        const int c = Folded(a.text).compare(Folded(b.text));
+        const int c = CWin1252::Folded(a.text).compare(CWin1252::Folded(b.text));
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
     return Compare(a, b);
@@ -106,7 +97,7 @@ bool CRowSet::Sort(const std::string& columnList, std::string& error) {
         bool descending = false;
         const size_t space = item.find_last_of(" \t");
         if (space != std::string::npos) {
-            const std::string order = Folded(item.substr(space + 1));
+            const std::string order = CWin1252::Folded(item.substr(space + 1));
             if (order == "asc" || order == "desc") {
                 descending = order == "desc";
                 item = Trim(item.substr(0, space));
@@ -133,7 +124,7 @@ bool CRowSet::Sort(const std::string& columnList, std::string& error) {
         if (texts) {
             folded[k].reserve(rows.size());
             for (const auto& row : rows) {
-                folded[k].push_back(Folded(row[column].text));
+                folded[k].push_back(CWin1252::Folded(row[column].text));
             }
         }
     }

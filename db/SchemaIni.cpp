@@ -12,15 +12,6 @@ namespace orvex {
 
 namespace {
 
-std::string Folded(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        out += static_cast<char>(CWin1252::Lower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 std::string Trim(const std::string& s) {
     const size_t b = s.find_first_not_of(" \t\r\n");
     return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
@@ -50,7 +41,7 @@ bool SectionName(const std::string& line, std::string& name) {
 }
 
 bool ColumnType(const std::string& type, CSchemaIni::SColumnDef& def) {
-    const std::string t = Folded(type);
+    const std::string t = CWin1252::Folded(type);
     if (t == "integer" || t == "short") {
         def.kind = EValueKind::Int16;
         def.bits = 16;
@@ -97,7 +88,7 @@ bool ParseColumn(const std::string& value, CSchemaIni::SColumnDef& def, std::str
     if (!widthWord.empty()) {
         char* end = nullptr;
         const long w = std::strtol(width.c_str(), &end, 10);
-        if (Folded(widthWord) != "width" || width.empty() || *end != '\0' || w <= 0 ||
+        if (CWin1252::Folded(widthWord) != "width" || width.empty() || *end != '\0' || w <= 0 ||
             !extra.empty()) {
             error = "the column \"" + value + "\" has an unknown width";
             return false;
@@ -116,9 +107,10 @@ std::string CSchemaIni::FindFile(const std::string& directory) {
         return exact.string();
     }
     std::string found;
-    const std::string wanted = Folded(kFileName);
+    const std::string wanted = CWin1252::Folded(kFileName);
     for (const auto& entry : std::filesystem::directory_iterator(directory, ec)) {
-        if (Folded(entry.path().filename().string()) == wanted && entry.is_regular_file(ec)) {
+        if (CWin1252::Folded(entry.path().filename().string()) == wanted &&
+            entry.is_regular_file(ec)) {
             found = entry.path().string();
             break;
         }
@@ -150,7 +142,7 @@ bool CSchemaIni::Load(const std::string& directory, const std::string& fileName,
 bool CSchemaIni::ParseSection(const std::string& text, const std::string& fileName, SFormat& format,
                               std::string& error) {
     format = SFormat();
-    const std::string wanted = Folded(fileName);
+    const std::string wanted = CWin1252::Folded(fileName);
     std::map<int, SColumnDef> columns;
     bool inSection = false;
     for (const std::string& raw : Lines(text)) {
@@ -159,7 +151,7 @@ bool CSchemaIni::ParseSection(const std::string& text, const std::string& fileNa
             if (format.found) {
                 break;  // only the first section of that name counts
             }
-            inSection = Folded(Trim(name)) == wanted;
+            inSection = CWin1252::Folded(Trim(name)) == wanted;
             format.found = inSection;
             continue;
         }
@@ -171,16 +163,16 @@ bool CSchemaIni::ParseSection(const std::string& text, const std::string& fileNa
         if (equals == std::string::npos) {
             continue;
         }
-        const std::string key = Folded(Trim(line.substr(0, equals)));
+        const std::string key = CWin1252::Folded(Trim(line.substr(0, equals)));
         const std::string value = Trim(line.substr(equals + 1));
         if (key == "format") {
-            const std::string f = Folded(value);
+            const std::string f = CWin1252::Folded(value);
             if (f != "csvdelimited" && f != "delimited(,)") {
                 error = "the format " + value + " of " + fileName + " is not supported";
                 return false;
             }
         } else if (key == "colnameheader") {
-            const std::string h = Folded(value);
+            const std::string h = CWin1252::Folded(value);
             if (h != "true" && h != "false") {
                 error = "ColNameHeader of " + fileName + " is neither True nor False";
                 return false;
@@ -216,14 +208,14 @@ bool CSchemaIni::ParseSection(const std::string& text, const std::string& fileNa
 
 std::string CSchemaIni::ReplaceSection(const std::string& text, const std::string& sectionName,
                                        const std::string& section) {
-    const std::string wanted = Folded(sectionName);
+    const std::string wanted = CWin1252::Folded(sectionName);
     std::string out;
     bool skipping = false;
     bool replaced = false;
     for (const std::string& line : Lines(text)) {
         std::string name;
         if (SectionName(line, name)) {
-            skipping = Folded(Trim(name)) == wanted;
+            skipping = CWin1252::Folded(Trim(name)) == wanted;
             if (skipping && !replaced) {
                 out += section;
                 replaced = true;

@@ -25,14 +25,6 @@ bool Fail(SDbError& error, const std::string& meaning, const std::string& descri
     return false;
 }
 
-std::string Folded(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        out += static_cast<char>(CWin1252::Lower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 std::string TrimBlanks(const std::string& s) {
     const size_t b = s.find_first_not_of(" \t");
     return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(" \t") - b + 1);
@@ -57,7 +49,7 @@ bool CTextConnection::Open(const std::string& directory, const std::string& exte
     while (start <= list.size()) {
         size_t comma = list.find(',', start);
         comma = comma == std::string::npos ? list.size() : comma;
-        const std::string ext = Folded(TrimBlanks(list.substr(start, comma - start)));
+        const std::string ext = CWin1252::Folded(TrimBlanks(list.substr(start, comma - start)));
         if (!ext.empty()) {
             m_extensions.push_back(ext);
         }
@@ -111,7 +103,7 @@ CFieldValue CTextConnection::Convert(const CSchemaIni::SColumnDef& column, std::
 
 bool CTextConnection::Load(const std::string& name, const STable*& table, SDbError& error) {
     const size_t dot = name.rfind('.');
-    const std::string ext = dot == std::string::npos ? "" : Folded(name.substr(dot + 1));
+    const std::string ext = dot == std::string::npos ? "" : CWin1252::Folded(name.substr(dot + 1));
     bool allowed = false;
     for (const std::string& e : m_extensions) {
         allowed = allowed || e == ext;

@@ -12,15 +12,6 @@ namespace orvex {
 
 namespace {
 
-std::string Folded(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        out += static_cast<char>(CWin1252::Lower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 bool IsNameStart(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
 }
@@ -146,7 +137,7 @@ class CTextQuery::CParser {
     const SToken& Peek() const { return m_tokens[m_at]; }
     const SToken& Next() { return m_tokens[m_at < m_tokens.size() - 1 ? m_at++ : m_at]; }
     bool Keyword(const char* word) {
-        if (Peek().kind == EToken::Name && Folded(Peek().text) == word) {
+        if (Peek().kind == EToken::Name && CWin1252::Folded(Peek().text) == word) {
             ++m_at;
             return true;
         }
@@ -324,7 +315,7 @@ bool CTextQuery::IsReservedWord(const std::string& word) {
         "sum",   "table",    "time",       "top",     "transform",  "union",    "unique", "update",
         "user",  "values",   "where",      "with",
     };
-    return kWords.count(Folded(word)) > 0;
+    return kWords.count(CWin1252::Folded(word)) > 0;
 }
 
 bool CTextQuery::Parse(const std::string& statement, std::string& error) {
@@ -340,9 +331,9 @@ bool CTextQuery::Parse(const std::string& statement, std::string& error) {
 
 bool CTextQuery::Bind(const std::vector<SColumn>& columns, std::string& error) {
     auto find = [&](const std::string& name) {
-        const std::string folded = Folded(name);
+        const std::string folded = CWin1252::Folded(name);
         for (size_t i = 0; i < columns.size(); ++i) {
-            if (Folded(columns[i].name) == folded) {
+            if (CWin1252::Folded(columns[i].name) == folded) {
                 return static_cast<int>(i);
             }
         }
@@ -445,7 +436,7 @@ CTextQuery::ETruth CTextQuery::Compare(const SNode& node, const CFieldValue& val
         const auto n = static_cast<double>(node.number);
         c = value.real < n ? -1 : (value.real > n ? 1 : 0);
     } else if (!node.isNumber && value.kind == EValueKind::Text) {
-        const int r = Folded(value.text).compare(Folded(node.text));
+        const int r = CWin1252::Folded(value.text).compare(CWin1252::Folded(node.text));
         c = r < 0 ? -1 : (r > 0 ? 1 : 0);
     } else {
         // Empty, or a field of a number column that holds no number.

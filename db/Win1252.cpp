@@ -130,4 +130,13 @@ bool CWin1252::FromUtf8(const std::string& utf8, std::string& bytes) {
     return exact;
 }
 
+std::string CWin1252::Folded(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        out += static_cast<char>(Lower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
 }  // namespace orvex

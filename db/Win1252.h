@@ -40,6 +40,8 @@ class CWin1252 {
     static char32_t CodePointOf(unsigned char byte);
     // Letter case folding for sorting: the lower-case byte of a Windows-1252 letter.
     static unsigned char Lower(unsigned char byte) { return kLower[byte]; }
+    // The text with every letter in lower case, for comparisons that ignore letter case.
+    static std::string Folded(const std::string& bytes);
 
   private:
     static constexpr std::array<unsigned char, 256> kLower = win1252::LowerTable();

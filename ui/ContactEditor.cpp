@@ -44,22 +44,6 @@ const SAddress* AddressOf(int field) {
     return nullptr;
 }
 
-// The database layer's errors are blocks of several lines; the user is shown the line that
-// says what went wrong, or the whole block when it has none.
-std::string ReasonOf(const std::string& block) {
-    static const std::string kKey = "Description = ";
-    const size_t start = block.find(kKey);
-    if (start != std::string::npos) {
-        const size_t from = start + kKey.size();
-        const size_t end = block.find('\n', from);
-        const std::string line = block.substr(from, end == std::string::npos ? end : end - from);
-        if (!line.empty()) {
-            return line;
-        }
-    }
-    return block.empty() ? std::string("unknown error") : block;
-}
-
 void ShowCritical(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox::critical(parent, caption, text);
 }
@@ -122,7 +106,7 @@ void CContactEditor::FocusField(int id) {
 }
 
 bool CContactEditor::Fail(const std::string& errorBlock) {
-    m_failure = ReasonOf(errorBlock);
+    m_failure = CADODatabase::ReasonOf(errorBlock);
     return false;
 }
 
@@ -225,18 +209,9 @@ void CContactEditor::OnDelClicked() {
 }
 
 bool CContactEditor::Finish(bool ok, bool began, const char* what, int row) {
-    CADODatabase& database = m_host.Database();
-    if (ok) {
-        if (database.CommitTrans()) {
-            m_view.ReloadContacts();
-            return true;
-        }
-        Fail(database.GetLastErrorString());
-        // A failed commit may have ended the transaction or not; undoing it is tried quietly.
-        database.RollbackTrans();
-    } else if (began && !database.RollbackTrans()) {
-        m_failure +=
-            "; undoing the change failed as well: " + ReasonOf(database.GetLastErrorString());
+    if (m_host.Database().EndTrans(ok, began, m_failure)) {
+        m_view.ReloadContacts();
+        return true;
     }
     // Show the table as it is now, not as the edits or the recordset in memory had it.
     m_view.SetRememberedRow(row);
@@ -343,41 +318,13 @@ int CContactEditor::SaveContact(bool isNew) {
 }
 
 bool CContactEditor::RenumberEntries(int contactId) {
-    CADORecordset all(&m_host.Database());
-    if (!all.Open(CContactsTable::kTable, CADORecordset::openTable)) {
-        return Fail(all.GetLastErrorString());
+    int personalRow = -1;
+    std::string error;
+    if (!CContactsTable::RenumberEntries(m_host.Database(), contactId, personalRow, error)) {
+        return Fail(error);
     }
-    const int count = all.RowCount();
-    if (count == 0) {
-        return true;
-    }
-    if (!all.SortBy(CContactsTable::kSortByName)) {
-        return Fail(all.GetLastErrorString());
-    }
-    all.MoveFirst();
-    // Group rows are never listed but have their place in the order too.
-    int personalBefore = 0;
-    for (int i = 0; i < count; ++i) {
-        int id = 0;
-        int group = 0;
-        if (!all.ReadInt("iCID", id) || !all.ReadInt("iGroup", group)) {
-            return Fail(all.GetLastErrorString());
-        }
-        if (contactId >= 0 && id == contactId) {
-            m_view.SetRememberedRow(personalBefore);
-        }
-        if (group == 0) {
-            ++personalBefore;
-        }
-        // An index that is right already is left as it is: after a change most rows keep
-        // their place, and a large table then costs few writes.
-        std::string index;
-        if (!all.ReadText("iEIdx", index) || index != std::to_string(i)) {
-            if (!all.WriteInt("iEIdx", i) || !all.Update()) {
-                return Fail(all.GetLastErrorString());
-            }
-        }
-        all.MoveNext();
+    if (personalRow >= 0) {
+        m_view.SetRememberedRow(personalRow);
     }
     return true;
 }

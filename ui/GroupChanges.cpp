@@ -11,22 +11,6 @@ namespace orvex {
 
 namespace {
 
-// The database layer's errors are blocks of several lines; the user is shown the line that
-// says what went wrong, or the whole block when it has none.
-std::string ReasonOf(const std::string& block) {
-    static const std::string kKey = "Description = ";
-    const size_t start = block.find(kKey);
-    if (start != std::string::npos) {
-        const size_t from = start + kKey.size();
-        const size_t end = block.find('\n', from);
-        const std::string line = block.substr(from, end == std::string::npos ? end : end - from);
-        if (!line.empty()) {
-            return line;
-        }
-    }
-    return block.empty() ? std::string("unknown error") : block;
-}
-
 // One column of the member row lookup. The database keeps an empty text as null, so an empty
 // text must find a null column as well as an empty one.
 std::string TextCondition(const char* column, const std::string& text) {
@@ -74,7 +58,7 @@ std::string CGroupChanges::MemberRowQuery(const CAddressSelection& address) {
 }
 
 bool CGroupChanges::Fail(const std::string& errorBlock) {
-    m_failure = ReasonOf(errorBlock);
+    m_failure = CADODatabase::ReasonOf(errorBlock);
     return false;
 }
 
@@ -126,18 +110,7 @@ bool CGroupChanges::Begin() {
 }
 
 bool CGroupChanges::Finish(bool ok, bool began) {
-    if (ok) {
-        if (m_database.CommitTrans()) {
-            return true;
-        }
-        Fail(m_database.GetLastErrorString());
-        // A failed commit may have ended the transaction or not; undoing it is tried quietly.
-        m_database.RollbackTrans();
-    } else if (began && !m_database.RollbackTrans()) {
-        m_failure +=
-            "; undoing the change failed as well: " + ReasonOf(m_database.GetLastErrorString());
-    }
-    return false;
+    return m_database.EndTrans(ok, began, m_failure);
 }
 
 bool CGroupChanges::AddGroup(const std::string& name, int& id) {
@@ -207,29 +180,9 @@ bool CGroupChanges::DeleteGroup(int group) {
 }
 
 bool CGroupChanges::RenumberEntries() {
-    CADORecordset all(&m_database);
-    if (!all.Open(CContactsTable::kTable, CADORecordset::openTable)) {
-        return Fail(all.GetLastErrorString());
-    }
-    const int count = all.RowCount();
-    if (count == 0) {
-        return true;
-    }
-    if (!all.SortBy(CContactsTable::kSortByName)) {
-        return Fail(all.GetLastErrorString());
-    }
-    all.MoveFirst();
-    for (int i = 0; i < count && !all.IsEOF(); ++i) {
-        // An index that is right already is left as it is: most rows keep their place.
-        std::string index;
-        if (!all.ReadText("iEIdx", index) || index != std::to_string(i)) {
-            if (!all.WriteInt("iEIdx", i) || !all.Update()) {
-                return Fail(all.GetLastErrorString());
-            }
-        }
-        all.MoveNext();
-    }
-    return true;
+    int personalRow = -1;
+    std::string error;
+    return CContactsTable::RenumberEntries(m_database, -1, personalRow, error) || Fail(error);
 }
 
 bool CGroupChanges::CountsText(std::string& text) {
