@@ -22,27 +22,10 @@
 #include "db/ContactsTable.h"
 #include "link/ErrorReport.h"
 #include "tests/QtTestApp.h"
+#include "tests/app/ProgramTestSupport.h"
 #include "tests/link/RecordingWindow.h"
 
 namespace orvex::test {
-
-// The file a test "chooses" in the file dialogs, and what the dialog was asked for.
-class CChosenFile : public IFileChooser {
-  public:
-    bool ChooseOpen(const SRequest& r, std::string& chosen) override { return Choose(r, chosen); }
-    bool ChooseSave(const SRequest& r, std::string& chosen) override { return Choose(r, chosen); }
-    std::string path;  // "" cancels
-    SRequest request{};
-    int asked = 0;
-
-  private:
-    bool Choose(const SRequest& r, std::string& chosen) {
-        request = r;
-        ++asked;
-        chosen = path;
-        return !path.empty();
-    }
-};
 
 // One line of a contacts file, 22 fields; a personal contact unless changed.
 struct SCsvLine {
@@ -110,35 +93,15 @@ struct SCsvLine {
     }
 };
 
-inline std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // The whole program on its shipped empty database in a program directory of its own, with the
 // file dialogs and the message boxes under the test's control.
-class CsvProgramTest : public ::testing::Test {
+class CsvProgramTest : public CProgramTest {
   protected:
     void SetUp() override {
-        TestApp();
-        char pattern[] = "/tmp/orvex-csv-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = std::string(pattern) + "/";
-        setenv("ORVEX_COM1", "/nonexistent/orvex-tty", 1);
-        app = std::make_unique<CVelkorMgrApp>();
-        CErrorReport::SetMessageBox(&box);
-        std::filesystem::copy_file(ORVEX_DEFAULT_DATABASE, dir + "Orvex.mdb");
-        ASSERT_TRUE(app->InitInstance(dir));
-        frame = app->MainFrame();
-        frame->SetFileChooser(&chooser);
+        CProgramTest::SetUp();
+        ShipDatabase();
+        StartProgram();
         box.shown.clear();
-    }
-    void TearDown() override {
-        app.reset();
-        CErrorReport::SetMessageBox(nullptr);
-        std::filesystem::remove_all(dir);
     }
 
     CADODatabase& Db() { return frame->Database(); }
@@ -193,12 +156,6 @@ class CsvProgramTest : public ::testing::Test {
         frame->Action(CMainFrame::kCmdExport)->trigger();
     }
     bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-
-    std::string dir;
-    CRecordingMessageBox box;
-    CChosenFile chooser;
-    std::unique_ptr<CVelkorMgrApp> app;
-    CMainFrame* frame = nullptr;
 };
 
 // Closes the next message box the program shows and keeps its icon, caption and text.

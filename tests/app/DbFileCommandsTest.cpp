@@ -16,32 +16,13 @@
 #include "db/ContactsTable.h"
 #include "link/ErrorReport.h"
 #include "tests/QtTestApp.h"
+#include "tests/app/ProgramTestSupport.h"
 #include "tests/link/RecordingWindow.h"
 #include "ui/ContactsView.h"
 #include "ui/DataGrid.h"
 
 namespace orvex::test {
 namespace {
-
-// The file dialogs' answer: the path given, or Cancel when it is empty.
-class CChosenFile : public IFileChooser {
-  public:
-    bool ChooseOpen(const SRequest& request, std::string& chosen) override {
-        return Choose(request, chosen);
-    }
-    bool ChooseSave(const SRequest& request, std::string& chosen) override {
-        return Choose(request, chosen);
-    }
-    std::string path;
-    std::vector<SRequest> requests;
-
-  private:
-    bool Choose(const SRequest& request, std::string& chosen) {
-        requests.push_back(request);
-        chosen = path;
-        return !path.empty();
-    }
-};
 
 void AddContacts(const std::string& path, const std::vector<std::string>& names) {
     CADODatabase database;
@@ -68,36 +49,16 @@ int CountRows(const std::string& path) {
     return rs.Open(CContactsTable::kTable, CADORecordset::openTable) ? rs.RowCount() : -1;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // The program started in a program directory of its own on the shipped database, which holds
 // three contacts; the file dialogs answer with chooser.path.
-class DbFileCommandsTest : public ::testing::Test {
+class DbFileCommandsTest : public CProgramTest {
   protected:
     void SetUp() override {
-        TestApp();
-        char pattern[] = "/tmp/orvex-dbfile-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = std::string(pattern) + "/";
-        setenv("ORVEX_COM1", "/nonexistent/orvex-tty", 1);
-        app = std::make_unique<CVelkorMgrApp>();
-        CErrorReport::SetMessageBox(&box);
-        std::filesystem::copy_file(ORVEX_DEFAULT_DATABASE, dir + "Orvex.mdb");
+        CProgramTest::SetUp();
+        ShipDatabase();
         AddContacts(dir + "Orvex.mdb", {"Cleo", "Abe", "Bea"});
-        ASSERT_TRUE(app->InitInstance(dir));
-        frame = app->MainFrame();
-        frame->SetFileChooser(&chooser);
+        StartProgram();
         box.shown.clear();  // the port's report at start-up
-    }
-    void TearDown() override {
-        app.reset();
-        CErrorReport::SetMessageBox(nullptr);
-        std::filesystem::remove_all(dir);
     }
     // A second contacts file in the directory with the given contacts.
     std::string OtherDatabase(const std::vector<std::string>& names) {
@@ -124,12 +85,6 @@ class DbFileCommandsTest : public ::testing::Test {
         EXPECT_EQ(Grid()->RowCount(), 3);
         EXPECT_EQ(frame->PersonalRecordset().RowCount(), 3);
     }
-
-    std::string dir;
-    CRecordingMessageBox box;
-    CChosenFile chooser;
-    std::unique_ptr<CVelkorMgrApp> app;
-    CMainFrame* frame = nullptr;
 };
 
 TEST_F(DbFileCommandsTest, LoadingTheFileInUseReopensItOnTheFirstRow) {

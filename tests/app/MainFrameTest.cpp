@@ -20,19 +20,13 @@
 #include "link/ErrorReport.h"
 #include "link/LinkState.h"
 #include "tests/QtTestApp.h"
+#include "tests/app/ProgramTestSupport.h"
 #include "tests/link/RecordingWindow.h"
 #include "tests/link/SimOnPty.h"
 #include "ui/ContactsView.h"
 
 namespace orvex::test {
 namespace {
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // A program directory of its own, the application, and a box that records the reports.
 class MainFrameTest : public ::testing::Test {

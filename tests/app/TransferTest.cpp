@@ -18,6 +18,7 @@
 #include "link/LinkCodes.h"
 #include "link/LinkState.h"
 #include "tests/QtTestApp.h"
+#include "tests/app/ProgramTestSupport.h"
 #include "tests/link/RecordingWindow.h"
 #include "tests/link/SimOnPty.h"
 #include "ui/CommProgressDlg.h"
@@ -38,21 +39,15 @@ sim::SPersonalEntry Entry(uint16_t number, const std::string& first, const std::
     return entry;
 }
 
-class TransferTest : public ::testing::Test {
+class TransferTest : public CProgramTest {
   protected:
     void SetUp() override {
-        TestApp();
-        char pattern[] = "/tmp/orvex-transfer-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = std::string(pattern) + "/";
-        fs::copy_file(ORVEX_DEFAULT_DATABASE, dir + "Orvex.mdb");
-        CErrorReport::SetMessageBox(&box);
+        CProgramTest::SetUp();
+        ShipDatabase();
     }
     void TearDown() override {
-        app.reset();
+        CProgramTest::TearDown();
         pager.reset();
-        CErrorReport::SetMessageBox(nullptr);
-        fs::remove_all(dir);
     }
 
     // Starts the program against an emulator holding book and waits for the device.
@@ -64,10 +59,7 @@ class TransferTest : public ::testing::Test {
             return 0;
         });
         setenv("ORVEX_COM1", pager->Path().c_str(), 1);
-        app = std::make_unique<CVelkorMgrApp>();
-        CErrorReport::SetMessageBox(&box);  // in place of the application's own
-        ASSERT_TRUE(app->InitInstance(dir));
-        frame = app->MainFrame();
+        StartProgram();
         ASSERT_TRUE(QTest::qWaitFor([] { return LinkState().devicePresent.load() != 0; }, 15000));
     }
 
@@ -126,11 +118,7 @@ class TransferTest : public ::testing::Test {
         return pager->With([](sim::CPagerSim& s) { return s.Device().ReceivedBook(); });
     }
 
-    std::string dir;
-    CRecordingMessageBox box;
     std::unique_ptr<CSimOnPty> pager;
-    std::unique_ptr<CVelkorMgrApp> app;
-    CMainFrame* frame = nullptr;
 };
 
 // --- Download -------------------------------------------------------------------------------
