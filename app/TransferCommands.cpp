@@ -41,32 +41,31 @@ void CTransferCommands::ShowProblem(const std::string& text) {
 // --- Commands -------------------------------------------------------------------------------
 
 void CTransferCommands::OnDownload() {
-    CDeviceTransfer& device = m_frame.Device();
-    if (!LinkState().devicePresent) {
-        device.Errors().Error304();
-        return;
-    }
-    if (device.Errors().AskDownload() != IDYES) {
-        return;
-    }
-    m_frame.SendMessage(kMsgBuildStatus, 0, 0);
-    device.Link().SetSendPending(true);
-    device.Link().SetDownloading(true);
-    m_frame.SetBusy(true);
+    Begin(true);
 }
 
 void CTransferCommands::OnUpload() {
+    Begin(false);
+}
+
+void CTransferCommands::Begin(bool download) {
     CDeviceTransfer& device = m_frame.Device();
     if (!LinkState().devicePresent) {
         device.Errors().Error304();
         return;
     }
-    if (device.Errors().AskUpload() != IDYES) {
+    const int answer = download ? device.Errors().AskDownload() : device.Errors().AskUpload();
+    if (answer != IDYES) {
         return;
     }
+    // The status request goes first; its reply leads to the open request.
     m_frame.SendMessage(kMsgBuildStatus, 0, 0);
     device.Link().SetSendPending(true);
-    device.Link().SetUploading(true);
+    if (download) {
+        device.Link().SetDownloading(true);
+    } else {
+        device.Link().SetUploading(true);
+    }
     m_frame.SetBusy(true);
 }
 

@@ -48,6 +48,8 @@ class CTransferCommands {
     CCommProgressDlg& Progress();
 
   private:
+    // F5 and F6 alike: the device must be there and the user must agree.
+    void Begin(bool download);
     void StartDownload();
     void StartUpload();
     bool StoreRecord();

@@ -19,23 +19,6 @@
 
 namespace orvex::test {
 
-// Records the reports and answers the prompts as told.
-class CAnsweringBox : public IMessageBox {
-  public:
-    int Report(const std::string& caption, const std::string&) override {
-        reports.push_back(caption);
-        return IDOK;
-    }
-    int Prompt(const std::string&, const std::string& text) override {
-        prompts.push_back(text);
-        return answer;
-    }
-
-    int answer = IDYES;
-    std::vector<std::string> reports;
-    std::vector<std::string> prompts;
-};
-
 // One stored row of t_Contacts, read back from the file.
 struct SStored {
     bool found = false;

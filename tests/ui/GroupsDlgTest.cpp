@@ -20,24 +20,6 @@
 namespace orvex::test {
 namespace {
 
-// Records every report and prompt with its text; prompts get the chosen answer.
-class CAnsweringBox : public IMessageBox {
-  public:
-    int Report(const std::string& caption, const std::string& text) override {
-        reports.push_back(caption);
-        texts.push_back(text);
-        return IDOK;
-    }
-    int Prompt(const std::string& caption, const std::string& text) override {
-        prompts.push_back(caption + "|" + text);
-        return answer;
-    }
-    std::vector<std::string> reports;
-    std::vector<std::string> texts;
-    std::vector<std::string> prompts;
-    int answer = IDYES;
-};
-
 // Answers the name dialogs as they come up, one action each; a dialog beyond the list is
 // cancelled, so a test never hangs on an unexpected one.
 class CNameDialogDriver : public QObject {
@@ -507,7 +489,7 @@ TEST_F(GroupsDlgTest, DeletingAGroupTakesItsTokenFromEveryListAndKeepsTheContact
     Open();
     answers.answer = IDNO;
     Button(CGroupsDlg::kDeleteGroup)->click();
-    EXPECT_EQ(answers.prompts, std::vector<std::string>{"Orvex Manager|Delete the group 'Five'?"});
+    EXPECT_EQ(answers.asked, std::vector<std::string>{"Orvex Manager|Delete the group 'Five'?"});
     EXPECT_EQ(Text(5, "strFName"), "Five");
     EXPECT_EQ(dialog->GroupList()->count(), 2);
 

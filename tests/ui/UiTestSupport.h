@@ -31,16 +31,25 @@ QT_END_NAMESPACE
 
 namespace orvex::test {
 
-// Keeps the captions of the reports instead of showing boxes.
-class CCaptionRecorder : public IMessageBox {
+// Records the reports (their captions and texts) and the prompts, which get the chosen answer.
+class CAnsweringBox : public IMessageBox {
   public:
-    int Report(const std::string& caption, const std::string&) override {
+    int Report(const std::string& caption, const std::string& text) override {
         reports.push_back(caption);
+        texts.push_back(text);
         return IDOK;
     }
-    int Prompt(const std::string&, const std::string&) override { return IDNO; }
+    int Prompt(const std::string& caption, const std::string& text) override {
+        prompts.push_back(text);
+        asked.push_back(caption + "|" + text);
+        return answer;
+    }
 
+    int answer = IDYES;
     std::vector<std::string> reports;
+    std::vector<std::string> texts;
+    std::vector<std::string> prompts;  // their texts
+    std::vector<std::string> asked;    // "caption|text"
 };
 
 // The main window as the contacts view sees it, over a real database file.
@@ -93,6 +102,7 @@ class CContactsDbTest : public ::testing::Test {
         ASSERT_TRUE(CContactsTable::CreateEmptyDatabase(path, error)) << error;
         ASSERT_TRUE(host.database.Open(CContactsTable::ConnectionString(path)))
             << host.database.GetLastErrorString();
+        box.answer = IDNO;  // nothing here is meant to be confirmed
         CErrorReport::SetMessageBox(&box);
     }
     void TearDown() override {
@@ -137,7 +147,7 @@ class CContactsDbTest : public ::testing::Test {
     std::string dir;
     std::string path;
     CFakeHost host;
-    CCaptionRecorder box;
+    CAnsweringBox box;
 };
 
 // A contacts view over the test database, set up as the main window sets it up.
