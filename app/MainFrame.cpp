@@ -296,11 +296,9 @@ void CMainFrame::DatabasePhase() {
         m_startupFailed = true;
         return;
     }
-    if (!m_personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery)) {
+    if (!CContactsTable::OpenPersonal(m_personal)) {
         errors.Error203();
         m_startupFailed = true;
-    } else if (m_personal.RowCount() > 0) {
-        m_personal.SortBy(CContactsTable::kSortByName);
     }
 }
 
@@ -345,13 +343,8 @@ CMainFrame::EOpenResult CMainFrame::OpenDatabaseFile(const std::string& path) {
     if (!m_database.Open(m_connectionString, "", "")) {
         return EOpenResult::kConnectionFailed;
     }
-    if (!m_personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery)) {
-        return EOpenResult::kRecordsetFailed;
-    }
-    if (m_personal.RowCount() > 0) {
-        m_personal.SortBy(CContactsTable::kSortByName);
-    }
-    return EOpenResult::kOk;
+    return CContactsTable::OpenPersonal(m_personal) ? EOpenResult::kOk
+                                                    : EOpenResult::kRecordsetFailed;
 }
 
 void CMainFrame::ReloadContactsView(int rememberedRow) {
@@ -378,10 +371,7 @@ bool CMainFrame::RestoreFromSafetyCopy(CSafetyCopy& copy) {
         close();
         return false;
     }
-    if (m_personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery) &&
-        m_personal.RowCount() > 0) {
-        m_personal.SortBy(CContactsTable::kSortByName);
-    }
+    CContactsTable::OpenPersonal(m_personal);
     return true;
 }
 

@@ -180,4 +180,14 @@ bool CContactsTable::RenumberEntries(CADODatabase& database, int contactId, int&
     return true;
 }
 
+bool CContactsTable::OpenPersonal(CADORecordset& personal) {
+    if (!personal.Open(kSelectPersonal, CADORecordset::openQuery)) {
+        return false;
+    }
+    if (personal.RowCount() > 0) {
+        personal.SortBy(kSortByName);
+    }
+    return true;
+}
+
 }  // namespace orvex

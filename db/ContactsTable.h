@@ -3,6 +3,7 @@
 #include <string>
 
 #include "db/ADODatabase.h"
+#include "db/ADORecordset.h"
 
 namespace orvex {
 
@@ -54,6 +55,9 @@ class CContactsTable {
 
     // A fixed statement with its "%d" places (one or three) filled with n.
     static std::string Format(const char* statement, int n);
+
+    // Opens the personal contacts as the grid shows them: sorted by first and last name.
+    static bool OpenPersonal(CADORecordset& personal);
 
     // The highest iCID plus one (1 in an empty table); 0 when the query fails.
     static int NextContactId(CADODatabase& database);

@@ -493,11 +493,8 @@ void CContactsView::ReloadContacts() {
     if (personal.IsOpen()) {
         personal.Close();
     }
-    if (!personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery)) {
+    if (!CContactsTable::OpenPersonal(personal)) {
         return;
-    }
-    if (personal.RowCount() > 0) {
-        personal.SortBy(CContactsTable::kSortByName);
     }
     BindGrid();
     ShowCounts();
