@@ -27,7 +27,7 @@ CLeftView::CLeftView(QWidget* parent) : QTreeWidget(parent) {
     connect(this, &QTreeWidget::currentItemChanged, this, [this] { OnSelectionChanged(); });
 }
 
-void CLeftView::InitialUpdate(CDeviceLink& link, IMessageTarget& mainWindow) {
+void CLeftView::InitialUpdate(CDeviceLink& link) {
     if (!m_root) {
         QStyle* s = style();
         auto add = [](QTreeWidgetItem* item, const QString& text, const QIcon& icon, int page) {
@@ -55,12 +55,7 @@ void CLeftView::InitialUpdate(CDeviceLink& link, IMessageTarget& mainWindow) {
         m_root->setExpanded(true);
         contacts->setExpanded(true);
     }
-    link.OpenLink();
-    if (link.PortOpen()) {
-        mainWindow.KillTimer(kStatusTimerId);
-        mainWindow.SetTimer(kStatusTimerId, kStatusTimerMs);
-    }
-    mainWindow.SetPaneText(StatusPane::Connection, "Connecting...");
+    link.StartLink();
 }
 
 QTreeWidgetItem* CLeftView::ItemForPage(int page) const {

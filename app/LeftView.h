@@ -21,7 +21,7 @@ class CLeftView : public QTreeWidget {
 
     // Builds the items, selects "Personal" (which shows the contacts view), opens the port of
     // the link, (re)starts the status timer when it opened, and shows "Connecting...".
-    void InitialUpdate(CDeviceLink& link, IMessageTarget& mainWindow);
+    void InitialUpdate(CDeviceLink& link);
 
     QTreeWidgetItem* ItemForPage(int page) const;
     // 120 pixels, or what the items need at the user's font size.

@@ -45,6 +45,7 @@ constexpr int kBusyCommands[] = {CMainFrame::kCmdDownload,      CMainFrame::kCmd
 
 CMainFrame::CMainFrame(const std::string& programDirectory)
     : m_programDirectory(programDirectory),
+      m_portMapPath(CPortMap::PathIn(programDirectory)),
       m_platformChooser(std::make_unique<CQtFileChooser>(this)),
       m_dbFileCommands(std::make_unique<CDbFileCommands>(*this)),
       m_csvCommands(std::make_unique<CCsvCommands>(*this)),
@@ -52,6 +53,8 @@ CMainFrame::CMainFrame(const std::string& programDirectory)
     setWindowTitle("Orvex Manager v.1.0");
     m_statusTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { OnStatusTimer(); });
+    connect(&m_reopenTimer, &QTimer::timeout, this,
+            [this] { HandleMessage(WM_TIMER, kReopenTimerId, 0); });
     LinkState().mainWindow = this;
 }
 
@@ -226,7 +229,7 @@ void CMainFrame::CreateClientArea() {
 
 void CMainFrame::InitialUpdate() {
     if (CLeftView* tree = LeftView()) {
-        tree->InitialUpdate(m_device.Link(), *this);
+        tree->InitialUpdate(m_device.Link());
         const int column0 = tree->IdealWidth();
         m_splitter->setSizes({column0, std::max(1, width() - column0)});
     }
@@ -259,7 +262,19 @@ bool CMainFrame::SettingsPhase() {
             m_device.Link().SelectPort(values.portNumber);
             break;
     }
+    LoadPortMap();
     return true;
+}
+
+void CMainFrame::LoadPortMap() {
+    std::string error;
+    if (!m_portMap.Load(m_portMapPath, error)) {
+        // The ports then open their usual devices; the user can choose again.
+        m_device.Errors().Problem("The devices chosen for the ports could not be read:\n" + error);
+    }
+    for (int port = 1; port <= CPortMap::kPorts; ++port) {
+        m_device.Link().Port().SetMappedDevice(port, m_portMap.Device(port));
+    }
 }
 
 void CMainFrame::WriteCurrentSettings() {
@@ -425,7 +440,7 @@ void CMainFrame::SetMinTrackSize(int width, int height) {
 // --- Commands -------------------------------------------------------------------------------
 
 void CMainFrame::OnConfiguration() {
-    CConfigDlg dialog(m_device.Link(), *this, this);
+    CConfigDlg dialog(m_device.Link(), m_portMap, m_portMapPath, this);
     dialog.exec();
 }
 
@@ -448,12 +463,16 @@ intptr_t CMainFrame::SendMessage(uint32_t message, intptr_t wParam, intptr_t lPa
 void CMainFrame::SetTimer(int id, uint32_t ms) {
     if (id == kStatusTimerId) {
         m_statusTimer.start(static_cast<int>(ms));
+    } else if (id == kReopenTimerId) {
+        m_reopenTimer.start(static_cast<int>(ms));
     }
 }
 
 void CMainFrame::KillTimer(int id) {
     if (id == kStatusTimerId) {
         m_statusTimer.stop();
+    } else if (id == kReopenTimerId) {
+        m_reopenTimer.stop();
     }
 }
 
@@ -522,8 +541,15 @@ intptr_t CMainFrame::HandleMessage(uint32_t message, intptr_t wParam, intptr_t l
                 dialog.exec();
             }
             break;
+        case kMsgPortHungUp:
+            link.OnPortHungUp(static_cast<int>(lParam));
+            break;
         case WM_TIMER:
-            OnStatusTimer();
+            if (wParam == kReopenTimerId) {
+                link.OnReopenTimer();
+            } else {
+                OnStatusTimer();
+            }
             break;
         default:
             break;

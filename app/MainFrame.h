@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/settings/PortMap.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/SafetyCopy.h"
@@ -94,6 +95,9 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     const std::string& DatabasePath() const { return m_databasePath; }
     const std::string& ProgramDirectory() const { return m_programDirectory; }
     const std::string& SettingsPath() const { return m_settingsPath; }
+    // The device each port name opens, and the file that keeps it.
+    CPortMap& PortMap() { return m_portMap; }
+    const std::string& PortMapPath() const { return m_portMapPath; }
     void ShowPage(int page);
 
     // The file dialogs of the file commands; tests put their own choice in (nullptr: the
@@ -141,6 +145,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     void OnStatusTimer();
     int CountTableRows();
     void WriteCurrentSettings();
+    void LoadPortMap();
 
     // In the order the window's parts are built and torn down.
     int m_minTrackWidth = 0;
@@ -156,6 +161,8 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     std::string m_databasePath;
     std::string m_programDirectory;
     std::string m_settingsPath;
+    std::string m_portMapPath;
+    CPortMap m_portMap;
     CDeviceTransfer m_device;
     IFileChooser* m_fileChooser = nullptr;
     std::unique_ptr<IFileChooser> m_platformChooser;
@@ -166,6 +173,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     std::map<int, QLabel*> m_panes;
     std::map<int, QAction*> m_actions;
     QTimer m_statusTimer;
+    QTimer m_reopenTimer;
     bool m_startupFailed = false;
     bool m_closing = false;
 };

@@ -51,7 +51,7 @@ void CTransferCommands::OnUpload() {
 void CTransferCommands::Begin(bool download) {
     CDeviceTransfer& device = m_frame.Device();
     if (!LinkState().devicePresent) {
-        device.Errors().Error304();
+        device.Errors().Error304(device.Link().WhyAbsent());
         return;
     }
     const int answer = download ? device.Errors().AskDownload() : device.Errors().AskUpload();

@@ -64,20 +64,67 @@ CCommPort::~CCommPort() {
     Close();
 }
 
-std::string CCommPort::DevicePathFor(const std::string& portName) {
-    if (portName.size() == 4 && portName.compare(0, 3, "COM") == 0 && portName[3] >= '1' &&
-        portName[3] <= '9') {
-        const std::string variable = "ORVEX_" + portName;
-        if (const char* value = std::getenv(variable.c_str()); value && *value) {
-            return value;
-        }
-        return "/dev/ttyS" + std::to_string(portName[3] - '1');
-    }
-    return portName;
+std::string CCommPort::OverrideVariable(int portNumber) {
+    return "ORVEX_COM" + std::to_string(portNumber);
 }
 
-bool CCommPort::Fail(const std::string& what, int error) {
+namespace {
+
+// 1..9 for "COM1".."COM9", else 0.
+int PortNumberOf(const std::string& portName) {
+    if (portName.size() == 4 && portName.compare(0, 3, "COM") == 0 && portName[3] >= '1' &&
+        portName[3] <= '9') {
+        return portName[3] - '0';
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string CCommPort::DevicePathFor(const std::string& portName) {
+    const int number = PortNumberOf(portName);
+    if (number == 0) {
+        return portName;
+    }
+    if (const char* value = std::getenv(OverrideVariable(number).c_str()); value && *value) {
+        return value;
+    }
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+void CCommPort::SetMappedDevice(int portNumber, const std::string& path) {
+    if (portNumber >= 1 && portNumber <= static_cast<int>(m_mapped.size())) {
+        std::lock_guard lock(m_mappedMutex);
+        m_mapped[portNumber - 1] = path;
+    }
+}
+
+std::string CCommPort::MappedDevice(int portNumber) const {
+    if (portNumber < 1 || portNumber > static_cast<int>(m_mapped.size())) {
+        return {};
+    }
+    std::lock_guard lock(m_mappedMutex);
+    return m_mapped[portNumber - 1];
+}
+
+CCommPort::SDevice CCommPort::ResolveDevice(const std::string& portName) const {
+    const int number = PortNumberOf(portName);
+    if (number == 0) {
+        return {portName, EDeviceSource::kName};
+    }
+    if (const char* value = std::getenv(OverrideVariable(number).c_str()); value && *value) {
+        return {value, EDeviceSource::kEnvironment};
+    }
+    if (std::string mapped = MappedDevice(number); !mapped.empty()) {
+        return {mapped, EDeviceSource::kMapped};
+    }
+    return {DevicePathFor(portName), EDeviceSource::kDefault};
+}
+
+bool CCommPort::Fail(EPortStep step, const std::string& what, int error) {
     m_lastError = what + ": " + std::strerror(error);
+    m_failure.step = step;
+    m_failure.error = error;
     return false;
 }
 
@@ -88,31 +135,34 @@ bool CCommPort::Open(const std::string& portName, uint32_t baudRate, uint16_t po
     m_open = 0;
     m_portName = portName;
     m_baudRate = baudRate;
-    m_devicePath = DevicePathFor(portName);
+    m_devicePath = ResolveDevice(portName).path;
     m_lastError.clear();
+    m_failure = {portName, m_devicePath, EPortStep::kNone, 0};
 
     auto handle = std::make_shared<Handle>();
+    handle->opening = ++m_opening;
     handle->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (handle->wakeFd < 0) {
-        return Fail("cannot create the wake-up descriptor", errno);
+        return Fail(EPortStep::kThread, "cannot create the wake-up descriptor", errno);
     }
     handle->fd = ::open(m_devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (handle->fd < 0) {
-        return Fail("cannot open " + m_devicePath, errno);
+        return Fail(EPortStep::kOpen, "cannot open " + m_devicePath, errno);
     }
     // Another program (or another copy of this one) holding the port makes the open fail, as
     // an exclusively opened port does.
     if (flock(handle->fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         if (error == EWOULDBLOCK) {
+            Fail(EPortStep::kLock, "", error);
             m_lastError = m_devicePath + " is in use by another program";
             return false;
         }
-        return Fail("cannot lock " + m_devicePath, error);
+        return Fail(EPortStep::kLock, "cannot lock " + m_devicePath, error);
     }
     termios tio{};
     if (tcgetattr(handle->fd, &tio) != 0) {
-        return Fail(m_devicePath + " is not a serial port", errno);
+        return Fail(EPortStep::kTerminal, m_devicePath + " is not a serial port", errno);
     }
     ioctl(handle->fd, TIOCEXCL);
     cfmakeraw(&tio);
@@ -125,7 +175,7 @@ bool CCommPort::Open(const std::string& portName, uint32_t baudRate, uint16_t po
     cfsetispeed(&tio, SpeedFor(baudRate));
     cfsetospeed(&tio, SpeedFor(baudRate));
     if (tcsetattr(handle->fd, TCSANOW, &tio) != 0) {
-        return Fail("cannot set the line settings of " + m_devicePath, errno);
+        return Fail(EPortStep::kSettings, "cannot set the line settings of " + m_devicePath, errno);
     }
     // A pseudo-terminal has no modem lines; there the failure is expected and harmless.
     int dtr = TIOCM_DTR;
@@ -143,7 +193,7 @@ bool CCommPort::Open(const std::string& portName, uint32_t baudRate, uint16_t po
     } catch (const std::system_error& e) {
         m_threadRunning = false;
         Close();
-        return Fail("cannot start the receive thread", e.code().value());
+        return Fail(EPortStep::kThread, "cannot start the receive thread", e.code().value());
     }
     return true;
 }
@@ -272,7 +322,14 @@ int ThreadWatchComm(CDeviceLink* link, std::shared_ptr<CCommPort::Handle> handle
             }
         } else if (fds[0].revents != 0) {
             // A hang-up, an error, or readable with nothing to read (the other end went away):
-            // rest instead of spinning; the watchdog declares the link lost if it stays so.
+            // rest instead of spinning. A hang-up is told to the link once per opening; it
+            // closes the port and looks for the device again.
+            if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) &&
+                !handle->hungUp.exchange(true)) {
+                if (IMessageTarget* target = LinkState().mainWindow.load()) {
+                    target->PostMessage(kMsgPortHungUp, port.PortIndex(), handle->opening);
+                }
+            }
             pollfd wake{handle->wakeFd, POLLIN, 0};
             poll(&wake, 1, kBackOffMs);
         }

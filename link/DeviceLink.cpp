@@ -1,8 +1,10 @@
 #include "link/DeviceLink.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "link/LinkState.h"
+#include "link/PortDiagnosis.h"
 #include "link/TimerFacility.h"
 
 namespace orvex {
@@ -47,17 +49,131 @@ void CDeviceLink::OpenLink() {
     if (m_port.Open(m_port.PortName(), 9600, static_cast<uint16_t>(m_portNumber - 1), this)) {
         SetPane(StatusPane::Port, m_port.PortName());
         m_portOpen = 1;
-    } else {
-        m_errors.Error301();
+        return;
     }
+    const SPortFailure& failure = m_port.LastFailure();
+    std::string details = CPortDiagnosis::Explain(failure);
+    if (DeviceMissing(failure)) {
+        // An adapter that is not plugged in yet is opened as soon as it appears.
+        details +=
+            "\nOrvex Manager keeps looking for the device and opens it as soon as it "
+            "appears.";
+        StartLooking();
+    }
+    m_errors.Error301(details);
 }
 
 void CDeviceLink::CloseLink() {
+    StopLooking();
     if (m_portOpen) {
         m_port.Close();
         m_portOpen = 0;
         SetPane(StatusPane::Port, "CLOSE");
     }
+}
+
+void CDeviceLink::StartLink() {
+    OpenLink();
+    IMessageTarget* target = LinkState().mainWindow.load();
+    if (m_portOpen && target) {
+        target->KillTimer(kStatusTimerId);
+        target->SetTimer(kStatusTimerId, kStatusTimerMs);
+    }
+    SetPane(StatusPane::Connection, "Connecting...");
+}
+
+void CDeviceLink::ChangePort(int portNumber) {
+    if (IMessageTarget* target = LinkState().mainWindow.load()) {
+        target->KillTimer(kStatusTimerId);
+    }
+    StopPollTimer();
+    StopWatchdog();
+    LinkState().devicePresent = 0;
+    SetPane(StatusPane::Connection, "Disconnected");
+    CloseLink();
+    // The old port settles before the new one is opened.
+    m_clock.Sleep(kPortSettleMs);
+    SetPortNumber(portNumber);
+    SelectPort(portNumber);
+    StartLink();
+}
+
+bool CDeviceLink::DeviceMissing(const SPortFailure& failure) {
+    return failure.step == EPortStep::kOpen &&
+           (failure.error == ENOENT || failure.error == ENODEV || failure.error == ENXIO);
+}
+
+void CDeviceLink::StartLooking() {
+    m_looking = true;
+    if (IMessageTarget* target = LinkState().mainWindow.load()) {
+        target->SetTimer(kReopenTimerId, kReopenTimerMs);
+    }
+}
+
+void CDeviceLink::StopLooking() {
+    if (!m_looking) {
+        return;
+    }
+    m_looking = false;
+    if (IMessageTarget* target = LinkState().mainWindow.load()) {
+        target->KillTimer(kReopenTimerId);
+    }
+}
+
+std::string CDeviceLink::WhyAbsent() const {
+    const std::string where = m_port.PortName() + " (" + m_port.DevicePath() + ")";
+    const std::string choose = "Communication > Configuration";
+    if (m_looking) {
+        return where +
+               " is not there: the adapter is unplugged. Orvex Manager opens it again "
+               "as soon as it is plugged in.";
+    }
+    if (!m_portOpen) {
+        std::string text = m_port.PortName() + " is not open";
+        if (!m_port.LastError().empty()) {
+            text += ": " + m_port.LastError();
+        }
+        return text + ".\nChoose the pager's device in " + choose + ".";
+    }
+    return "No device answers on " + where +
+           ".\nCheck that the pager is connected and switched "
+           "on, and that it is on this device (" +
+           choose + ").";
+}
+
+void CDeviceLink::OnPortHungUp(int opening) {
+    if (!m_portOpen || opening != m_port.Opening()) {
+        return;  // a notice of an opening that is already closed
+    }
+    StopPollTimer();
+    StopWatchdog();
+    m_port.Close();
+    m_portOpen = 0;
+    SetPane(StatusPane::Port, "CLOSE");
+    StartLooking();
+    // The rest is a lost link: "Disconnected", and a running transfer ends as after a time-out.
+    Post(kMsgFailure, kFailureLinkLost, 0);
+}
+
+void CDeviceLink::OnReopenTimer() {
+    if (m_portOpen) {
+        StopLooking();
+        return;
+    }
+    if (!m_looking ||
+        !m_port.Open(m_port.PortName(), 9600, static_cast<uint16_t>(m_portNumber - 1), this)) {
+        return;  // not back yet; the timer tries again
+    }
+    StopLooking();
+    m_portOpen = 1;
+    SetPane(StatusPane::Port, m_port.PortName());
+    LinkState().devicePresent = 0;
+    if (IMessageTarget* target = LinkState().mainWindow.load()) {
+        target->KillTimer(kStatusTimerId);
+        target->SetTimer(kStatusTimerId, kStatusTimerMs);
+    }
+    SetPane(StatusPane::Connection, "Connecting...");
+    RestartPolling();
 }
 
 // --- Line operations ------------------------------------------------------------------------

@@ -35,6 +35,10 @@ namespace orvex {
 //          resumes from the status timer
 //   any --the same byte rejected more than 4 times--> 0x402 (0, 0)
 //   Closed <--CloseLink-- any
+//   any --the port hangs up (kMsgPortHungUp)--> Looking: port closed, link lost (0x402 (4, 0))
+//   Looking --reopen timer (2 s): the same device file opens--> Polling ("Connecting...")
+//   Closed --OpenLink fails, the device file is missing--> Looking
+//   Looking --CloseLink, ChangePort--> Closed
 //
 // Threads: the frame assembly, Dispatch and every handler run on the user-interface thread;
 // the poll tick and the watchdog run on the timer thread; the receive thread only clears the
@@ -53,10 +57,30 @@ class CDeviceLink {
     CDeviceLink(const CDeviceLink&) = delete;
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
-    // Port selection and opening.
+    // Port selection and opening. OpenLink reports Error 301 with the reason and the way out
+    // when the port cannot be opened; CloseLink also stops looking for a device.
     void SelectPort(int portNumber);
     void OpenLink();
     void CloseLink();
+    // Opens the port and starts the search for the device: the status timer and the
+    // connection pane's "Connecting...".
+    void StartLink();
+    // A port change: the timers stop, "Disconnected", the port closes, settles for 100 ms, and
+    // the new port (COMn, n = portNumber) starts as in StartLink.
+    void ChangePort(int portNumber);
+
+    // Re-plugging. The receive thread's hang-up notice (kMsgPortHungUp, lParam the opening):
+    // the port closes, the link is lost, and the link looks for the device again...
+    void OnPortHungUp(int opening);
+    // ...on the reopen timer (window timer 1), every two seconds, until the same device file
+    // opens again; then polling resumes. A device missing at OpenLink is looked for the same way.
+    void OnReopenTimer();
+    bool LookingForDevice() const { return m_looking; }
+    // The failure is a device file that is not there (an adapter not plugged in).
+    static bool DeviceMissing(const SPortFailure& failure);
+    // Why no device is present, for the user: the port is not open (and why), the device is
+    // being looked for, or nothing answers on the open port.
+    std::string WhyAbsent() const;
 
     // Line operations.
     void RestartPolling();
@@ -136,9 +160,14 @@ class CDeviceLink {
     intptr_t Send(uint32_t message, intptr_t wParam, intptr_t lParam);
     void SetPane(StatusPane pane, const std::string& text);
     bool TransferRunning() const;
+    void StartLooking();
+    void StopLooking();
+
+    static constexpr uint32_t kPortSettleMs = 100;
 
     CCommPort m_port;
     int m_portOpen = 0;
+    bool m_looking = false;  // the reopen timer runs
     int m_portNumber = 1;
     std::atomic<uint32_t> m_pollTimerId{0};
     std::atomic<uint32_t> m_watchdogTimerId{0};

@@ -15,6 +15,11 @@ class CStderrMessageBox : public IMessageBox {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         return IDOK;
     }
+    int ReportWithDetails(const std::string& caption, const std::string& text,
+                          const std::string& details) override {
+        std::fprintf(stderr, "%s: %s\n%s\n", caption.c_str(), text.c_str(), details.c_str());
+        return IDOK;
+    }
     int Prompt(const std::string&, const std::string&) override { return IDNO; }
 };
 
@@ -34,6 +39,14 @@ IMessageBox& CErrorReport::MessageBox() {
 
 void CErrorReport::Show(const char* caption, const std::string& text) {
     MessageBox().Report(caption, text);
+}
+
+void CErrorReport::Show(const char* caption, const std::string& text, const std::string& details) {
+    if (details.empty()) {
+        Show(caption, text);
+    } else {
+        MessageBox().ReportWithDetails(caption, text, details);
+    }
 }
 
 void CErrorReport::Problem(const std::string& text) {
@@ -86,6 +99,9 @@ void CErrorReport::Error206() {
 void CErrorReport::Error301() {
     Show("Error 301", "Unable to initialize COM port!");
 }
+void CErrorReport::Error301(const std::string& details) {
+    Show("Error 301", "Unable to initialize COM port!", details);
+}
 void CErrorReport::Error302(const std::string& portName) {
     Show("Error 302", Error302Text(portName));
 }
@@ -94,6 +110,9 @@ void CErrorReport::Error303() {
 }
 void CErrorReport::Error304() {
     Show("Error 304", "Timeout!\r\nOr, bad connection!");
+}
+void CErrorReport::Error304(const std::string& details) {
+    Show("Error 304", "Timeout!\r\nOr, bad connection!", details);
 }
 void CErrorReport::Error305() {
     Show("Error 305", "The device is locked!");

@@ -37,9 +37,13 @@ class CErrorReport {
     void Error206();
     // Serial communication and transfers.
     void Error301();
+    // Error 301 with the device, the system's reason and the way out under its text.
+    void Error301(const std::string& details);
     void Error302(const std::string& portName);
     void Error303();
     void Error304();
+    // Error 304 with the reason the device is not there (the port is not open, for example).
+    void Error304(const std::string& details);
     void Error305();
     void Error306();
     void Error307();
@@ -65,6 +69,7 @@ class CErrorReport {
 
   private:
     static void Show(const char* caption, const std::string& text);
+    static void Show(const char* caption, const std::string& text, const std::string& details);
     static int Ask(const std::string& text);
 };
 

@@ -53,7 +53,10 @@ inline constexpr uint32_t kMsgRecord = WM_USER + 11;     // 0x40B, sent: valid 0
 inline constexpr uint32_t kMsgRowsDone = WM_USER + 12;   // 0x40C, posted: all rows accepted
 inline constexpr uint32_t kMsgNextGroup = WM_USER + 13;  // 0x40D, sent: prepare the next 0xC8
 inline constexpr uint32_t kMsgPageRequest = WM_USER + 14;  // 0x40E, the view-switch request
-inline constexpr uint32_t WM_TIMER = 0x0113;               // a window timer expired, wParam its id
+// 0x40F, posted by the receive thread: the port hung up (an adapter pulled out); wParam the
+// port index, lParam the number of the opening that hung up.
+inline constexpr uint32_t kMsgPortHungUp = WM_USER + 15;
+inline constexpr uint32_t WM_TIMER = 0x0113;  // a window timer expired, wParam its id
 
 // wParam of kMsgFailure: 1..3 a time-out during a transfer, 4 the link is lost, 0 repeated
 // rejection. lParam 1 means the user pressed Stop.
@@ -63,6 +66,10 @@ inline constexpr int kFailureStopped = 1;
 // The main window's status timer (window timer 0) and its period.
 inline constexpr int kStatusTimerId = 0;
 inline constexpr uint32_t kStatusTimerMs = 2400;
+// Window timer 1: while a port that hung up (or whose device was missing) is closed, the link
+// tries every two seconds to open the same device again.
+inline constexpr int kReopenTimerId = 1;
+inline constexpr uint32_t kReopenTimerMs = 2000;
 
 // Link timing.
 inline constexpr uint32_t kPollPeriodMs = 800;

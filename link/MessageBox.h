@@ -17,6 +17,14 @@ class IMessageBox {
     virtual ~IMessageBox() = default;
     // A report: error icon, OK, the given caption ("Error 301"). Returns IDOK.
     virtual int Report(const std::string& caption, const std::string& text) = 0;
+    // A report that also says why and what to do: `details` (UTF-8 lines, unlike the
+    // Windows-1252 text) go under the report's text. A box without room for them shows the
+    // report alone.
+    virtual int ReportWithDetails(const std::string& caption, const std::string& text,
+                                  const std::string& details) {
+        (void)details;
+        return Report(caption, text);
+    }
     // A prompt: Yes and No, Yes the default, no icon. Returns IDYES or IDNO.
     virtual int Prompt(const std::string& caption, const std::string& text) = 0;
 };

@@ -18,10 +18,15 @@ class CQtMessageBox : public QObject, public IMessageBox {
 
     int Report(const std::string& caption, const std::string& text) override;
     int Prompt(const std::string& caption, const std::string& text) override;
+    // The details go under the text, selectable, so that a command in them can be copied.
+    int ReportWithDetails(const std::string& caption, const std::string& text,
+                          const std::string& details) override;
 
   private:
-    Q_INVOKABLE int Show(bool prompt, const QString& caption, const QString& text);
-    int ShowFromAnyThread(bool prompt, const std::string& caption, const std::string& text);
+    Q_INVOKABLE int Show(bool prompt, const QString& caption, const QString& text,
+                         const QString& details);
+    int ShowFromAnyThread(bool prompt, const std::string& caption, const std::string& text,
+                          const std::string& details = {});
 };
 
 }  // namespace orvex

@@ -99,7 +99,7 @@ TEST_F(MainFrameTest, StartsOnTheDefaultDatabaseAndPersistsTheSettingsAtClose) {
 
     // Configuration: COM3, then the capacity the device reported, kept at close.
     {
-        CConfigDlg dialog(frame->Device().Link(), *frame, frame);
+        CConfigDlg dialog(frame->Device().Link(), frame->PortMap(), frame->PortMapPath(), frame);
         EXPECT_EQ(dialog.PortList()->currentText(), "COM1") << "the current port preselected";
         dialog.PortList()->setCurrentIndex(2);
         dialog.accept();
@@ -218,10 +218,10 @@ TEST_F(MainFrameTest, ControlsCarryTheNamesTheUserReads) {
                              "Last Name", "Edit", "New", "Del", "Save", "Cancel"}) {
         EXPECT_TRUE(names.count(name)) << name;
     }
-    CConfigDlg dialog(frame->Device().Link(), *frame, frame);
+    CConfigDlg dialog(frame->Device().Link(), frame->PortMap(), frame->PortMapPath(), frame);
     names.clear();
     CollectNames(QAccessible::queryAccessibleInterface(&dialog), names);
-    for (const char* name : {"Port", "OK", "Cancel", "Serial Communication"}) {
+    for (const char* name : {"Port", "Device", "Refresh", "OK", "Cancel", "Serial Communication"}) {
         EXPECT_TRUE(names.count(name))
             << name << " among " << QStringList(names.begin(), names.end()).join("|").toStdString();
     }

@@ -237,6 +237,40 @@ TEST_F(TransferTest, NoSafetyCopyNoDownload) {
     EXPECT_TRUE(fs::is_directory(dir + "Orvex.mdb.bak"));
 }
 
+// The adapter pulled out in the middle of a download: the download fails as after a time-out,
+// no contact is lost, and the link finds the adapter again once it is back under its name.
+TEST_F(TransferTest, AnAdapterPulledOutMidDownloadCostsNoContactAndIsFoundAgain) {
+    sim::SSimFaults faults;
+    faults.silentAfterRecords = 2;  // holds the transfer open until the cable goes
+    pager = std::make_unique<CSimOnPty>(faults);
+    ASSERT_TRUE(pager->IsOpen());
+    const std::string byId = dir + "usb-Test_Adapter_0001-if00-port0";
+    fs::create_symlink(pager->Path(), byId);
+    setenv("ORVEX_COM1", byId.c_str(), 1);
+    StartProgram();
+    ASSERT_TRUE(QTest::qWaitFor([] { return LinkState().devicePresent.load() != 0; }, 15000));
+    Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (5, 5, 0, 'Kept')");
+    const auto before = Rows();
+
+    WhenCounterReaches(2, [this] { pager->HangUp(); });
+    Run(CMainFrame::kCmdDownload);
+    EXPECT_EQ(box.Shown().back(), "Error 309|Download failed!");
+    EXPECT_EQ(Rows(), before);
+    EXPECT_FALSE(BackupExists());
+    EXPECT_EQ(frame->StatusText(CMainFrame::kPaneConnection), "Disconnected");
+    EXPECT_EQ(frame->StatusText(CMainFrame::kPanePort), "CLOSE");
+
+    auto back = std::make_unique<CSimOnPty>();
+    ASSERT_TRUE(back->IsOpen());
+    fs::remove(byId);
+    fs::create_symlink(back->Path(), byId);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return frame->StatusText(CMainFrame::kPaneConnection) == "Connected"; }, 15000));
+    EXPECT_EQ(frame->StatusText(CMainFrame::kPanePort), "COM1");
+    app.reset();
+    back.reset();
+}
+
 // --- Upload ---------------------------------------------------------------------------------
 
 TEST_F(TransferTest, UploadSendsEveryRowInNameOrderAndTheGroupsWithTheirMembers) {

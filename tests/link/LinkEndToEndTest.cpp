@@ -2,7 +2,10 @@
 // on its other end and a window-free main window on the test's thread.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 
 #include "link/DeviceLink.h"
 #include "link/ErrorReport.h"
@@ -18,10 +21,12 @@ using namespace std::chrono_literals;
 
 class LinkEndToEndTest : public ::testing::Test {
   protected:
-    void Start(sim::SSimFaults faults = {}) {
-        pager = std::make_unique<CSimOnPty>(faults);
+    void Start(sim::SSimFaults faults = {}, const std::string& device = "") {
+        if (!pager) {
+            pager = std::make_unique<CSimOnPty>(faults);
+        }
         ASSERT_TRUE(pager->IsOpen());
-        setenv("ORVEX_COM1", pager->Path().c_str(), 1);
+        setenv("ORVEX_COM1", device.empty() ? pager->Path().c_str() : device.c_str(), 1);
         CErrorReport::SetMessageBox(&box);
         LinkState().mainWindow = &loop;
         link = std::make_unique<CDeviceLink>();
@@ -67,8 +72,16 @@ class LinkEndToEndTest : public ::testing::Test {
                 link->FailureStopLink(static_cast<int>(wParam), static_cast<int>(lParam));
                 link->FailureResumeStatus(static_cast<int>(wParam), static_cast<int>(lParam));
                 break;
+            case kMsgPortHungUp:
+                ++hangUps;
+                link->OnPortHungUp(static_cast<int>(lParam));
+                break;
             case WM_TIMER:
-                link->OnStatusTimer(maxPersonal);
+                if (wParam == kReopenTimerId) {
+                    link->OnReopenTimer();
+                } else {
+                    link->OnStatusTimer(maxPersonal);
+                }
                 break;
             default:
                 break;
@@ -88,6 +101,7 @@ class LinkEndToEndTest : public ::testing::Test {
     int replies = 0;
     int capacity = 0;
     int maxPersonal = 0;
+    int hangUps = 0;
     std::vector<int> failures;
 };
 
@@ -140,6 +154,63 @@ TEST_F(LinkEndToEndTest, SilentPagerIsDeclaredLostAndSearchedForAgain) {
         return 0;
     });
     ASSERT_TRUE(RunUntil([&] { return connected == 1; }, 10s));
+}
+
+// An adapter pulled out and put back: the other end of the terminal closes while the link
+// polls, and a new terminal appears under the same name (the way a /dev/serial/by-id link
+// comes back). The link closes the port, says "Disconnected", and finds the device again by
+// itself.
+TEST_F(LinkEndToEndTest, ComesBackByItselfWhenTheAdapterIsPluggedInAgain) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("orvex-replug-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path byId = dir / "usb-Test_Adapter_0001-if00-port0";
+    pager = std::make_unique<CSimOnPty>();
+    std::filesystem::create_symlink(pager->Path(), byId);
+    Start({}, byId.string());
+    EXPECT_EQ(link->Port().DevicePath(), byId.string()) << "opened through the stable name";
+    ASSERT_TRUE(RunUntil([&] { return connected == 1; }, 10s));
+
+    pager->HangUp();
+    ASSERT_TRUE(RunUntil([&] { return hangUps == 1 && !failures.empty(); }, 5s));
+    EXPECT_EQ(failures, std::vector<int>{kFailureLinkLost});
+    EXPECT_EQ(loop.PaneText(StatusPane::Connection), "Disconnected");
+    EXPECT_EQ(loop.PaneText(StatusPane::Port), "CLOSE");
+    EXPECT_EQ(link->PortOpen(), 0);
+    EXPECT_TRUE(link->LookingForDevice());
+    // Unplugged for a while: the looks at the missing device change nothing and show nothing.
+    std::filesystem::remove(byId);
+    RunUntil([] { return false; }, 2500ms);
+    EXPECT_EQ(link->PortOpen(), 0);
+    EXPECT_TRUE(box.Shown().empty());
+
+    // Plugged in again, renumbered: the same name now leads to another terminal.
+    auto second = std::make_unique<CSimOnPty>();
+    ASSERT_TRUE(second->IsOpen());
+    std::filesystem::create_symlink(second->Path(), byId);
+    ASSERT_TRUE(RunUntil([&] { return connected == 2; }, 10s));
+    EXPECT_EQ(loop.PaneText(StatusPane::Connection), "Connected");
+    EXPECT_EQ(loop.PaneText(StatusPane::Port), "COM1");
+    EXPECT_FALSE(link->LookingForDevice());
+    EXPECT_GE(second->With([](sim::CPagerSim& s) { return s.Counters().pollsAnswered; }), 1u);
+    EXPECT_TRUE(box.Shown().empty());
+
+    link->CloseLink();
+    link.reset();
+    second.reset();
+    std::filesystem::remove_all(dir);
+}
+
+// A port change or the program's end stops the looking.
+TEST_F(LinkEndToEndTest, ClosingTheLinkStopsLookingForTheDevice) {
+    Start();
+    pager->HangUp();
+    ASSERT_TRUE(RunUntil([&] { return hangUps == 1; }, 5s));
+    EXPECT_TRUE(link->LookingForDevice());
+    link->CloseLink();
+    EXPECT_FALSE(link->LookingForDevice());
+    link->OnReopenTimer();  // a tick already on its way does nothing
+    EXPECT_EQ(link->PortOpen(), 0);
 }
 
 }  // namespace

@@ -99,11 +99,25 @@ class CRecordingMessageBox : public IMessageBox {
         shown.push_back(caption + "|" + text);
         return answer;
     }
+    // Shown as the report alone; the details are kept apart, keyed by the report.
+    int ReportWithDetails(const std::string& caption, const std::string& text,
+                          const std::string& more) override {
+        std::lock_guard lock(m_mutex);
+        shown.push_back(caption + "|" + text);
+        details[caption + "|" + text] = more;
+        return IDOK;
+    }
     std::vector<std::string> Shown() {
         std::lock_guard lock(m_mutex);
         return shown;
     }
+    std::string Details(const std::string& report) {
+        std::lock_guard lock(m_mutex);
+        auto it = details.find(report);
+        return it == details.end() ? std::string() : it->second;
+    }
     std::vector<std::string> shown;
+    std::map<std::string, std::string> details;
     int answer = IDYES;
 
   private:

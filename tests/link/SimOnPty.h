@@ -33,6 +33,15 @@ class CSimOnPty {
         }
     }
     bool IsOpen() const { return m_open; }
+    // Pulls the cable: the emulator stops and both sides of its terminal close, so the port
+    // on the slave side hangs up.
+    void HangUp() {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        m_pty.Close();
+    }
     const std::string& Path() const { return m_pty.SlavePath(); }
 
     // Runs after every chunk the emulator received, on the pump's thread: a test's way to change

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -102,14 +103,37 @@ TEST(ProbeTest, SaysSoWhenNoDeviceAnswers) {
 TEST(ProbeTest, GivesTheSystemsReasonWhenThePortCannotBeOpened) {
     const Result missing = RunCommand(Probe("4", "/nonexistent/ttyX"));
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.output,
-              "COM4 (/nonexistent/ttyX): cannot open the port: cannot open /nonexistent/ttyX: "
-              "No such file or directory\n");
+    EXPECT_EQ(missing.output.rfind(
+                  "COM4 (/nonexistent/ttyX): cannot open the port: cannot open /nonexistent/ttyX: "
+                  "No such file or directory\nPort: COM4\nDevice: /nonexistent/ttyX\n",
+                  0),
+              0u)
+        << missing.output;
+    // Then the same diagnosis as under the program's Error 301: what it means, what to do.
+    EXPECT_NE(missing.output.find("not plugged in"), std::string::npos) << missing.output;
+    EXPECT_NE(missing.output.find("Communication > Configuration"), std::string::npos);
     const Result notATerminal = RunCommand(Probe("1", "/dev/null"));
     EXPECT_EQ(notATerminal.status, 1);
     EXPECT_NE(notATerminal.output.find("is not a serial port"), std::string::npos)
         << notATerminal.output;
     EXPECT_EQ(RunCommand(ORVEX_PROBE_EXE " 9").status, 2);
+}
+
+TEST(ProbeTest, OpensTheDeviceTheProgramChoseForThePort) {
+    CEmulator pager({});
+    const std::filesystem::path home =
+        std::filesystem::temp_directory_path() / ("orvex-probe-home-" + std::to_string(getpid()));
+    std::filesystem::create_directories(home);
+    {
+        std::ofstream map(home / "OrvexPorts.conf");
+        map << "COM2=" << pager.Link() << "\n";
+    }
+    const Result result = RunCommand("env -u ORVEX_COM2 ORVEX_HOME='" + home.string() + "' " +
+                                     ORVEX_PROBE_EXE + " 2");
+    std::filesystem::remove_all(home);
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(result.output.rfind("COM2 (" + pager.Link() + "): device present", 0), 0u)
+        << result.output;
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "tools/probe/Probe.h"
 
+#include "app/settings/PortMap.h"
+#include "app/settings/ProgramDirectory.h"
 #include "link/ErrorReport.h"
 #include "link/LinkCodes.h"
 #include "link/LinkState.h"
+#include "link/PortDiagnosis.h"
 
 namespace orvex {
 
@@ -77,7 +80,20 @@ intptr_t CProbe::Handle(uint32_t message, intptr_t wParam, intptr_t lParam) {
     return 0;
 }
 
+void CProbe::UseProgramsPortMap() {
+    std::string directory;
+    std::string error;
+    CPortMap map;
+    // Without a program directory or a readable map, COMn means what it means to a program
+    // that has none: ORVEX_COMn or /dev/ttyS(n-1).
+    if (CProgramDirectory::Locate(directory, error) &&
+        map.Load(CPortMap::PathIn(directory), error)) {
+        m_link.Port().SetMappedDevice(m_portNumber, map.Device(m_portNumber));
+    }
+}
+
 int CProbe::Run(std::ostream& out, std::ostream& err, std::chrono::milliseconds presentLimit) {
+    UseProgramsPortMap();
     m_link.SelectPort(m_portNumber);
     m_link.SetPortNumber(m_portNumber);
     const std::string name = "COM" + std::to_string(m_portNumber);
@@ -85,7 +101,12 @@ int CProbe::Run(std::ostream& out, std::ostream& err, std::chrono::milliseconds 
     CCommPort& port = m_link.Port();
     const std::string where = name + " (" + port.DevicePath() + ")";
     if (!m_link.PortOpen()) {
-        err << where << ": cannot open the port: " << port.LastError() << "\n";
+        // The same diagnosis as under the program's Error 301.
+        std::string diagnosis = CPortDiagnosis::Explain(port.LastFailure());
+        if (!diagnosis.empty() && diagnosis.back() != '\n') {
+            diagnosis += '\n';
+        }
+        err << where << ": cannot open the port: " << port.LastError() << "\n" << diagnosis;
         return 1;
     }
     // As at the program's start: the status timer, and the first poll at once rather than

@@ -23,6 +23,8 @@ class CProbe : private IMessageBox {
 
   private:
     intptr_t Handle(uint32_t message, intptr_t wParam, intptr_t lParam);
+    // COMn opens the device the program's Configuration chose for it, as in the program.
+    void UseProgramsPortMap();
     int Report(const std::string& caption, const std::string& text) override;
     int Prompt(const std::string& caption, const std::string& text) override;
 
