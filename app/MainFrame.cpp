@@ -1,5 +1,8 @@
 #include "app/MainFrame.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,6 +15,8 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QUrl>
+#include <cerrno>
+#include <cstring>
 
 #include "app/ConfigDlg.h"
 #include "app/CsvCommands.h"
@@ -26,6 +31,7 @@
 #include "db/DatabaseFile.h"
 #include "link/LinkCodes.h"
 #include "link/LinkState.h"
+#include "link/PortDiagnosis.h"
 #include "ui/ContactsView.h"
 #include "ui/GroupsDlg.h"
 #include "ui/QtText.h"
@@ -293,14 +299,33 @@ void CMainFrame::WriteCurrentSettings() {
     }
 }
 
+std::string CMainFrame::WhyUnusable(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {};  // it does not exist: the report says just that
+    }
+    if (::access(path.c_str(), R_OK | W_OK) != 0) {
+        return path + " exists, but it cannot be used: " + std::strerror(errno) + ".";
+    }
+    std::string text = path + " exists, but another program holds it";
+    const auto holders = CPortDiagnosis::Holders(path);
+    for (size_t i = 0; i < holders.size(); ++i) {
+        text += (i == 0 ? ": " : ", ") + CPortDiagnosis::HolderText(holders[i]);
+    }
+    return text +
+           ".\nClose that program (another copy of Orvex Manager, for example), then "
+           "start again.";
+}
+
 void CMainFrame::DatabasePhase() {
     CErrorReport& errors = m_device.Errors();
-    // Held by another copy of the program counts as missing, as the file cannot be used.
+    // Held by another copy of the program counts as missing, as the file cannot be used; the
+    // details then say that it is there and who holds it.
     if (!CDatabaseFile::CanOpenExclusively(m_databasePath)) {
-        errors.Error201LastUsed();
+        errors.Error201LastUsed(WhyUnusable(m_databasePath));
         m_databasePath = m_programDirectory + "Orvex.mdb";
         if (!CDatabaseFile::CanOpenExclusively(m_databasePath)) {
-            errors.Error201Default();
+            errors.Error201Default(WhyUnusable(m_databasePath));
             m_startupFailed = true;
             return;
         }

@@ -138,6 +138,9 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     void CreateStatusBar();
     bool SettingsPhase();
     void DatabasePhase();
+    // Why a database file that fails the start-up check cannot be used although it exists
+    // (another program holds it, say); empty when it does not exist.
+    static std::string WhyUnusable(const std::string& path);
     void CreateClientArea();
     void UpdateCommandStates();
     void OnConfiguration();

@@ -81,6 +81,12 @@ void CErrorReport::Error201Default() {
 void CErrorReport::Error201LastUsed() {
     Show("Error 201", "The last used database file does not exist!");
 }
+void CErrorReport::Error201Default(const std::string& details) {
+    Show("Error 201", "The default database file does not exist!", details);
+}
+void CErrorReport::Error201LastUsed(const std::string& details) {
+    Show("Error 201", "The last used database file does not exist!", details);
+}
 void CErrorReport::Error202() {
     Show("Error 202", "Database file cannot be opened!");
 }

@@ -30,6 +30,9 @@ class CErrorReport {
     // Database and groups.
     void Error201Default();   // the default database file is missing
     void Error201LastUsed();  // the last used database file is missing
+    // The same reports with details: the file is there but cannot be used, and why.
+    void Error201Default(const std::string& details);
+    void Error201LastUsed(const std::string& details);
     void Error202();
     void Error203();
     void Error204();

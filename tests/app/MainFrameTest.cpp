@@ -1,4 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QAccessible>
 #include <QAction>
@@ -113,6 +117,50 @@ TEST_F(MainFrameTest, StartsOnTheDefaultDatabaseAndPersistsTheSettingsAtClose) {
               std::string::npos)
         << settings;
     EXPECT_EQ(settings.rfind(";."), settings.size() - 2) << "no line end after the last line";
+}
+
+// A database file that another program holds is not called missing without saying so: the
+// report keeps its text and its details name the holder.
+TEST_F(MainFrameTest, ADatabaseHeldElsewhereIsSaidToBeThere) {
+    ShipDatabase();
+    const std::string held = dir + "held.mdb";
+    std::filesystem::copy_file(dir + "Orvex.mdb", held);
+    std::ofstream(dir + "OrvexMgr.ini", std::ios::binary)
+        << "[DbFilePath]\r\n;" + held + "$\r\n[ProgramDirPath]\r\n;" + dir +
+               "$\r\n[MaxPersonal]\r\n;200$\r\n[Communication]\r\n;1$\r\n;.";
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t holder = fork();
+    if (holder == 0) {
+        const int fd = open(held.c_str(), O_RDWR);
+        char byte = flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+        [[maybe_unused]] ssize_t n = write(ready[1], &byte, 1);
+        n = read(release[0], &byte, 1);
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y');
+
+    const bool started = app->InitInstance(dir);
+    byte = 'x';
+    [[maybe_unused]] ssize_t n = write(release[1], &byte, 1);
+    waitpid(holder, nullptr, 0);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
+        close(fd);
+    }
+    ASSERT_TRUE(started) << "the program goes on with the default database";
+    const std::string report = "Error 201|The last used database file does not exist!";
+    ASSERT_FALSE(box.Shown().empty());
+    EXPECT_EQ(box.Shown().front(), report);
+    const std::string details = box.Details(report);
+    EXPECT_NE(details.find(held + " exists, but another program holds it"), std::string::npos)
+        << details;
+    EXPECT_NE(details.find("(process " + std::to_string(holder) + ")"), std::string::npos)
+        << details;
+    EXPECT_EQ(app->MainFrame()->DatabasePath(), dir + "Orvex.mdb");
 }
 
 // The groups dialog runs modally; this closes it as soon as it shows.
