@@ -145,14 +145,19 @@ void CConfigDlg::UpdateNote() {
                           " in this run; the device chosen here is used when it is not set."));
         return;
     }
-    const std::string chosen = ChosenDevice();
-    if (const auto device = CSerialDevices::Find(chosen); device && !device->description.empty()) {
-        m_note->setText(
-            Q(name + " opens " + device->kernelPath + ": " + device->description + "."));
-    } else {
-        m_note->setText(
-            Q(name + " opens " + (chosen.empty() ? CPortMap::DefaultDevice(port) : chosen) + "."));
+    std::string chosen = ChosenDevice();
+    if (chosen.empty()) {
+        chosen = CPortMap::DefaultDevice(port);
     }
+    // What the port opens now, or what OK makes it open.
+    std::string text =
+        chosen == StoredDevice(port) ? name + " opens " : "OK makes " + name + " open ";
+    if (const auto device = CSerialDevices::Find(chosen); device && !device->description.empty()) {
+        text += device->kernelPath + ": " + device->description + ".";
+    } else {
+        text += chosen + ".";
+    }
+    m_note->setText(Q(text));
 }
 
 std::string CConfigDlg::ChosenDevice() const {

@@ -101,7 +101,8 @@ TEST_F(PortChoiceTest, TheChosenDeviceIsKeptForItsPortAndOpened) {
         dialog->PortList()->setCurrentIndex(1);
         EXPECT_EQ(dialog->ChosenDevice(), "/dev/ttyS1") << "an unmapped port shows its default";
         dialog->DeviceList()->setEditText(QString::fromStdString(terminal.Path()));
-        EXPECT_NE(dialog->DeviceNote()->text().toStdString().find("COM2 opens " + terminal.Path()),
+        EXPECT_NE(dialog->DeviceNote()->text().toStdString().find("OK makes COM2 open " +
+                                                                  terminal.Path()),
                   std::string::npos)
             << dialog->DeviceNote()->text().toStdString();
         dialog->accept();
