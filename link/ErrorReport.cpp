@@ -69,6 +69,15 @@ void CErrorReport::Error002() {
          "Change your file name or check the file's format!");
 }
 
+void CErrorReport::Error002(const std::string& details) {
+    Show("Error 002",
+         "Failure during importing comma delimited file!\r\n"
+         "Some reserved words in the file name may cause\r\n"
+         "this problem.\r\n"
+         "Change your file name or check the file's format!",
+         details);
+}
+
 void CErrorReport::Error101() {
     Show("Error 101", "Enter the first name!");
 }
@@ -92,6 +101,12 @@ void CErrorReport::Error202() {
 }
 void CErrorReport::Error203() {
     Show("Error 203", "Failure during opening recordset!");
+}
+void CErrorReport::Error202(const std::string& details) {
+    Show("Error 202", "Database file cannot be opened!", details);
+}
+void CErrorReport::Error203(const std::string& details) {
+    Show("Error 203", "Failure during opening recordset!", details);
 }
 void CErrorReport::Error204() {
     Show("Error 204", "The maximum number of group is 20!");
@@ -137,6 +152,12 @@ void CErrorReport::Error309() {
 }
 void CErrorReport::Error310() {
     Show("Error 310", "Upload failed!");
+}
+void CErrorReport::Error309(const std::string& details) {
+    Show("Error 309", "Download failed!", details);
+}
+void CErrorReport::Error310(const std::string& details) {
+    Show("Error 310", "Upload failed!", details);
 }
 
 std::string CErrorReport::Error302Text(const std::string& portName) {

@@ -24,6 +24,8 @@ class CErrorReport {
     // Start-up and files.
     void Error001();  // the settings file cannot be read
     void Error002();  // comma-delimited import failed
+    // The same report with its cause (the file, the system's or the database's reason).
+    void Error002(const std::string& details);
     // Contact editing.
     void Error101();  // no first name
     void Error102();  // invalid characters
@@ -35,6 +37,9 @@ class CErrorReport {
     void Error201LastUsed(const std::string& details);
     void Error202();
     void Error203();
+    // With the cause: the file and the database's or the system's reason.
+    void Error202(const std::string& details);
+    void Error203(const std::string& details);
     void Error204();
     void Error205();
     void Error206();
@@ -53,6 +58,9 @@ class CErrorReport {
     void Error308(int maxPersonal);
     void Error309();
     void Error310();
+    // With the cause when it is not the link (a full disk, a database that refused a row).
+    void Error309(const std::string& details);
+    void Error310(const std::string& details);
 
     // A failure outside the numbered reports, such as a file that cannot be written: the text
     // names the file and the system's reason.

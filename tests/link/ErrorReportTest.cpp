@@ -51,6 +51,34 @@ TEST_F(ErrorReportTest, EveryReportHasItsOwnCaption) {
     }
 }
 
+// A report with its cause keeps its caption and text; the cause travels apart, and an empty
+// one makes the plain report.
+TEST_F(ErrorReportTest, DetailsTravelBesideTheUnchangedReport) {
+    using WithDetails = void (CErrorReport::*)(const std::string&);
+    using Plain = void (CErrorReport::*)();
+    const std::pair<WithDetails, Plain> pairs[] = {
+        {&CErrorReport::Error002, &CErrorReport::Error002},
+        {&CErrorReport::Error201Default, &CErrorReport::Error201Default},
+        {&CErrorReport::Error201LastUsed, &CErrorReport::Error201LastUsed},
+        {&CErrorReport::Error202, &CErrorReport::Error202},
+        {&CErrorReport::Error203, &CErrorReport::Error203},
+        {&CErrorReport::Error301, &CErrorReport::Error301},
+        {&CErrorReport::Error304, &CErrorReport::Error304},
+        {&CErrorReport::Error309, &CErrorReport::Error309},
+        {&CErrorReport::Error310, &CErrorReport::Error310}};
+    for (const auto& [detailed, plain] : pairs) {
+        (errors.*plain)();
+        const std::string report = Last();
+        (errors.*detailed)("/home/ann/Orvex.mdb: No space left on device");
+        EXPECT_EQ(Last(), report);
+        EXPECT_EQ(box.Details(report), "/home/ann/Orvex.mdb: No space left on device");
+        box.details.clear();
+        (errors.*detailed)("");
+        EXPECT_EQ(Last(), report);
+        EXPECT_EQ(box.details.count(report), 0u) << report;
+    }
+}
+
 TEST_F(ErrorReportTest, PromptsAreCaptionedWithTheProgramAndReturnTheAnswer) {
     box.answer = IDYES;
     EXPECT_EQ(errors.AskDeleteContact("Ann", "Lee"), IDYES);
