@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
@@ -15,21 +16,61 @@ namespace orvex {
 namespace {
 
 // The file as it is written: whole blocks, every failure kept with the system's reason.
+//
+// A file of the user's is never truncated in place: the lines go to a hidden temporary file
+// in the same folder, which takes the name (with the old file's permission bits) only once it
+// is complete and on disk. A failure at any point leaves the old file as it was. A target that
+// is not a regular file (a device, a pipe) is written directly, since it cannot be replaced.
 class COutputFile {
   public:
     ~COutputFile() {
         if (m_fd >= 0) {
             ::close(m_fd);
         }
+        if (!m_temp.empty()) {
+            ::unlink(m_temp.c_str());
+        }
     }
     bool Create(const std::string& path) {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (m_fd < 0) {
-            m_errno = errno;
+        m_target = path;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            // The file the link names is replaced; the link stays.
+            std::error_code ec;
+            const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+            if (!ec) {
+                m_target = resolved.string();
+            }
+        }
+        const bool exists = ::stat(m_target.c_str(), &info) == 0;
+        if (exists && !S_ISREG(info.st_mode)) {
+            m_fd = ::open(m_target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            return Opened();
+        }
+        if (exists && ::access(m_target.c_str(), W_OK) != 0) {
+            m_errno = errno;  // a read-only file is not replaced behind the user's back
             return false;
         }
-        struct stat info {};
-        m_regular = ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode);
+        static int counter = 0;
+        const std::filesystem::path target(m_target);
+        const std::string stem =
+            (target.parent_path() / ("." + target.filename().string())).string() + "." +
+            std::to_string(::getpid()) + "-";
+        do {
+            m_temp = stem + std::to_string(counter++) + ".tmp";
+            m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        } while (m_fd < 0 && errno == EEXIST);
+        if (!Opened()) {
+            m_temp.clear();
+            return false;
+        }
+        if (exists) {
+            // The replacement keeps what the user set on the old file.
+            ::fchmod(m_fd, info.st_mode & 07777);
+            if (::geteuid() == 0) {
+                [[maybe_unused]] int ignored = ::fchown(m_fd, info.st_uid, info.st_gid);
+            }
+        }
         return true;
     }
     // Text mode: every line feed goes out as carriage return and line feed.
@@ -57,26 +98,49 @@ class COutputFile {
         m_buffer.clear();
         return m_errno == 0;
     }
-    bool Close() {
+    // Completes the file: written, on disk, and under its name. False leaves the old file.
+    bool Commit() {
         Flush();
+        if (m_errno == 0 && !m_temp.empty() && ::fsync(m_fd) != 0) {
+            m_errno = errno;
+        }
         if (::close(m_fd) != 0 && m_errno == 0) {
             m_errno = errno;
         }
         m_fd = -1;
-        return m_errno == 0;
-    }
-    // Removes what was written, if the name is a file of its own (not a device).
-    void Discard(const std::string& path) {
-        if (m_regular) {
-            ::unlink(path.c_str());
+        if (m_errno != 0 || m_temp.empty()) {
+            return m_errno == 0;
         }
+        if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
+            m_errno = errno;
+            return false;
+        }
+        m_temp.clear();
+        // The new name itself is made durable with its folder.
+        const std::string folder = std::filesystem::path(m_target).parent_path().string();
+        const int dir =
+            ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        return true;
     }
     const char* Reason() const { return std::strerror(m_errno); }
 
   private:
+    bool Opened() {
+        if (m_fd < 0) {
+            m_errno = errno;
+            return false;
+        }
+        return true;
+    }
+
     int m_fd = -1;
     int m_errno = 0;
-    bool m_regular = false;
+    std::string m_target;
+    std::string m_temp;  // while it has not taken the target's name
     std::string m_buffer;
 };
 
@@ -159,15 +223,13 @@ bool CCsvExport::ExportContacts(CADODatabase& database, const std::string& path,
     table.Close();
 
     if (!failure.empty()) {
-        file.Close();
-        file.Discard(path);
-        // The table's own record of the failure stays in the recordset's error text.
+        // The table's own record of the failure stays in the recordset's error text; the
+        // temporary file goes with `file`, and the old file stays.
         error = "The contacts could not be read from the database; the file " + path +
                 " was not written.";
         return false;
     }
-    if (!file.Close()) {
-        file.Discard(path);
+    if (!file.Commit()) {
         error = "The file " + path + " could not be written:\n" + file.Reason();
         return false;
     }

@@ -20,9 +20,10 @@ class CCsvExport {
     static constexpr const char* kFileFilter =
         "CSV (Comma delimited) (*.csv)|*.csv|Text Documents (*.txt)|*.txt||";
 
-    // Writes the file at path (an existing one is replaced). False when the file cannot be
-    // created or written, or the table cannot be read; error then is the message for the user,
-    // naming the file and the reason, and no incomplete file is left behind.
+    // Writes the file at path (an existing one is replaced, whole, once the new one is on disk,
+    // keeping its permission bits). False when the file cannot be created or written, or the
+    // table cannot be read; error then is the message for the user, naming the file and the
+    // reason; an existing file is then as it was and no incomplete file is left behind.
     static bool ExportContacts(CADODatabase& database, const std::string& path, std::string& error);
     // Puts a value in double quotes, its own double quotes doubled, when it begins or ends with
     // a blank or holds a comma, a line feed or a double quote.

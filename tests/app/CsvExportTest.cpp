@@ -1,9 +1,16 @@
 #include "app/CsvExport.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "tests/app/CsvTestSupport.h"
+#include "tests/app/settings/TempFolder.h"
 
 namespace orvex::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::string kHeader = std::string(CCsvExport::kHeader) + "\r\n";
 
@@ -104,6 +111,47 @@ TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsReportedAndNotLeftBehind) {
               "The file /dev/full could not be written:\nNo space left on device");
     EXPECT_TRUE(Exists("/dev/full"));
     EXPECT_TRUE(box.Shown().empty()) << "no numbered report";
+}
+
+// A full disk in the middle of an export over an older file: the older file stays, whole, and
+// nothing else is left in the folder. A complete export keeps the old file's permission bits.
+TEST_F(CsvExportTest, AFailedExportLeavesTheOlderFileAsItWas) {
+    for (int id = 1; id <= 400; ++id) {
+        AddRow({{"iCID", std::to_string(id)},
+                {"iEIdx", std::to_string(id)},
+                {"iGroup", "0"},
+                {"strFName", "Person number " + std::to_string(id)},
+                {"strNote", std::string(100, 'n')}});
+    }
+    fs::create_directory(dir + "out");
+    const std::string target = dir + "out/target.csv";
+    const std::string older = "CONTACT_ID\r\n1\r\n";
+    WriteFile("out/target.csv", older);
+    ::chmod(target.c_str(), 0640);
+    std::string error;
+    {
+        const FileSizeLimit limit(4096);
+        EXPECT_FALSE(CCsvExport::ExportContacts(frame->Database(), target, error));
+    }
+    EXPECT_NE(error.find("The file " + target + " could not be written:\n"), std::string::npos)
+        << error;
+    EXPECT_EQ(Slurp(target), older);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir + "out")) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"target.csv"}) << "no temporary file is left";
+
+    ASSERT_TRUE(CCsvExport::ExportContacts(frame->Database(), target, error)) << error;
+    EXPECT_GT(Slurp(target).size(), 40000u);
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u) << "the replacement keeps the file's permissions";
+
+    // Through a symbolic link the file it names is replaced and the link stays a link.
+    fs::create_symlink(target, dir + "out/link.csv");
+    ASSERT_TRUE(CCsvExport::ExportContacts(frame->Database(), dir + "out/link.csv", error));
+    EXPECT_TRUE(fs::is_symlink(dir + "out/link.csv"));
 }
 
 TEST_F(CsvExportTest, ExportingStraightToAFileReportsTheTable) {
