@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,6 +32,37 @@ bool SyncPath(const std::string& path, int flags, std::string& error) {
     return true;
 }
 
+// The process's umask, read without changing it (umask() itself would, for a moment, for
+// every thread).
+mode_t CurrentUmask() {
+    FILE* status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 022;
+    if (status) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) {
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return static_cast<mode_t>(mask & 0777);
+}
+
+// A replacement takes the permission bits (and, where the process may set it, the owner) of
+// the file it replaces; a new file gets what any file the user creates gets.
+void TakeAttributesOf(const std::string& target, const std::string& temp) {
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        ::chmod(temp.c_str(), info.st_mode & 07777);
+        if (::geteuid() == 0) {
+            [[maybe_unused]] const int ignored = ::chown(temp.c_str(), info.st_uid, info.st_gid);
+        }
+    } else {
+        ::chmod(temp.c_str(), 0666 & ~CurrentUmask());
+    }
+}
+
 }  // namespace
 
 bool CDatabaseFile::MakeTempBeside(const std::string& target, std::string& temp,
@@ -49,6 +81,7 @@ bool CDatabaseFile::MakeTempBeside(const std::string& target, std::string& temp,
 
 bool CDatabaseFile::SyncAndRename(const std::string& temp, const std::string& target,
                                   std::string& error) {
+    TakeAttributesOf(target, temp);
     if (!SyncPath(temp, O_RDONLY, error)) {
         return false;
     }

@@ -16,7 +16,9 @@ class CDatabaseFile {
     static bool MakeTempBeside(const std::string& target, std::string& temp, std::string& error);
     // The file exists, can be read, and no other program holds it (the start-up check).
     static bool CanOpenExclusively(const std::string& path);
-    // Syncs `temp` to disk, renames it to `target` and syncs the folder.
+    // Gives `temp` the permission bits (and owner, for root) of an existing `target`, or those
+    // of a new file under the umask, syncs it to disk, renames it to `target` and syncs the
+    // folder.
     static bool SyncAndRename(const std::string& temp, const std::string& target,
                               std::string& error);
 };

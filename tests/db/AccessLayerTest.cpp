@@ -1,8 +1,10 @@
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
 #include "db/RowSource.h"
+#include "db/SafetyCopy.h"
 #include "db/SqliteConnection.h"
 #include "tests/db/DbFixture.h"
 
@@ -265,6 +267,35 @@ TEST_F(DbFixture, BackupIsAConsistentCopyAndReplacesTheTargetWhole) {
         files += entry.is_regular_file();
     }
     EXPECT_EQ(files, 2);
+}
+
+// Putting the safety copy back, or replacing a backup, keeps the permission bits the user gave
+// the file; a new backup gets those of any new file under the umask.
+TEST_F(DbFixture, ReplacedFilesKeepTheirPermissions) {
+    AddContact(1, "Ann", "Lee");
+    CSafetyCopy copy(path);
+    std::string error;
+    ASSERT_TRUE(copy.Make(db, error)) << error;
+    AddContact(2, "Bo", "Berg");
+    db.Close();
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    ASSERT_TRUE(copy.Restore(error)) << error;
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    ASSERT_TRUE(db.Open(CContactsTable::ConnectionString(path)));
+    EXPECT_EQ(Names(CContactsTable::kSelectPersonal), "Ann") << "the copy is what is back";
+
+    const std::string backup = dir + "/backup.mdb";
+    const mode_t old = ::umask(027);
+    ASSERT_TRUE(db.BackupTo(backup)) << db.GetLastErrorString();
+    ::umask(old);
+    ASSERT_EQ(::stat(backup.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u) << "a new file follows the umask";
+    ASSERT_EQ(::chmod(backup.c_str(), 0604), 0);
+    ASSERT_TRUE(db.BackupTo(backup));
+    ASSERT_EQ(::stat(backup.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0604u) << "a replaced file keeps its own";
 }
 
 class CRecordingListener : public IRowSourceListener {
