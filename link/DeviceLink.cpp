@@ -278,7 +278,7 @@ int CDeviceLink::SendFrameLength() const {
     return (m_sendFrame[1] << 8 | m_sendFrame[2]) + 5;
 }
 
-bool CDeviceLink::ValidateFrame(const uint8_t* unit, int length) {
+bool CDeviceLink::ValidateFrame(const uint8_t* unit, int length, int minPayload) {
     const int copied = length < kRecvFrameSize ? length : kRecvFrameSize;
     std::memcpy(m_recvFrame, unit, static_cast<size_t>(copied));
     if (copied < 4) {
@@ -288,7 +288,9 @@ bool CDeviceLink::ValidateFrame(const uint8_t* unit, int length) {
     if (3 + n >= copied) {
         return false;
     }
-    return m_recvFrame[3 + n] == Checksum(m_recvFrame, 3 + n);
+    // A frame shorter than its layout would be read from what an earlier frame left in the
+    // buffer: it is as bad as one with a wrong checksum.
+    return n >= minPayload && m_recvFrame[3 + n] == Checksum(m_recvFrame, 3 + n);
 }
 
 void CDeviceLink::NakInvalidFrame() {
@@ -386,7 +388,7 @@ void CDeviceLink::Dispatch(const uint8_t* unit, int length) {
         case kCmdStatusReply:
             if (m_frameCommand != kCmdStatusRequest) {
                 SendByte(kNak);
-            } else if (ValidateFrame(unit, length)) {
+            } else if (ValidateFrame(unit, length, kStatusReplyPayload)) {
                 SendByte(kAck);
                 Send(kMsgStatusReply, 0, self);
             } else {
@@ -396,7 +398,7 @@ void CDeviceLink::Dispatch(const uint8_t* unit, int length) {
         case kCmdRecord:
             if (m_frameCommand != kCmdRecordRequest) {
                 SendByte(kNak);
-            } else if (ValidateFrame(unit, length)) {
+            } else if (ValidateFrame(unit, length, kRecordMinPayload)) {
                 ++m_transferred;
                 SendByte(kAck);
                 Send(kMsgRecord, 0, self);

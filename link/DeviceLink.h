@@ -152,7 +152,9 @@ class CDeviceLink {
     void RecordSent(uint8_t byte);
     void WriteUnrecorded(uint8_t byte);
     void NakInvalidFrame();
-    bool ValidateFrame(const uint8_t* unit, int length);
+    // Copies the unit into the receive frame buffer; true when it is a whole frame with a
+    // payload of at least minPayload bytes and a right checksum.
+    bool ValidateFrame(const uint8_t* unit, int length, int minPayload = 0);
     void HandleAck();
     void HandleRejection();
     void StartPollTimer();

@@ -32,6 +32,11 @@ inline constexpr uint8_t kCmdDeviceBF = 0xBF;       // device -> PC, not interpr
 
 inline constexpr uint8_t kFrameTrailer = 0xFE;
 
+// The shortest payloads the PC reads: a status reply holds the capacity, the personal count
+// and the group count; a record its number and its mark.
+inline constexpr int kStatusReplyPayload = 5;
+inline constexpr int kRecordMinPayload = 3;
+
 // A device frame is command, 16-bit length, payload and checksum; the receive frame buffer
 // holds the largest one.
 inline constexpr int kMaxDevicePayload = 512;

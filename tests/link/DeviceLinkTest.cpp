@@ -117,6 +117,35 @@ TEST_F(LinkFixture, InvalidAndUnsolicitedFramesAreRefused) {
     EXPECT_EQ(window.Count(kMsgStatusReply), 1u);
 }
 
+// A frame shorter than its layout, checksum and all, is refused like a bad one: nothing of it
+// is read from what an earlier frame left in the buffer.
+TEST_F(LinkFixture, FramesShorterThanTheirLayoutAreRefused) {
+    BringPresent();
+    link->BuildFrame(kCmdStatusRequest, Bytes{0, 0}.data(), 2);
+    Feed(StatusReply(150, 7, 2));
+    EXPECT_EQ(Sent(), Bytes{kAck});
+    for (const Bytes& payload : {Bytes{}, Bytes{0, 200}, Bytes{0, 200, 0, 9}}) {
+        link->SendByte(kEtx);
+        Sent();
+        Feed(DeviceFrame(kCmdStatusReply, payload));
+        EXPECT_EQ(Sent(), Bytes{kNak}) << payload.size();
+        EXPECT_EQ(link->LastSent(), kEtx) << "the device may send it again";
+    }
+    EXPECT_EQ(window.Count(kMsgStatusReply), 1u);
+
+    link->BuildFrame(kCmdRecordRequest, nullptr, 0);
+    const int before = link->TransferredCount();
+    for (const Bytes& payload : {Bytes{}, Bytes{0, 1}}) {
+        Feed(DeviceFrame(kCmdRecord, payload));
+        EXPECT_EQ(Sent(), Bytes{kNak}) << payload.size();
+    }
+    EXPECT_EQ(link->TransferredCount(), before) << "a refused record is not counted";
+    EXPECT_EQ(window.Count(kMsgRecord), 0u);
+    Feed(DeviceFrame(kCmdRecord, {0, 1, 0xA0}));
+    EXPECT_EQ(Sent(), Bytes{kAck});
+    EXPECT_EQ(window.Count(kMsgRecord), 1u);
+}
+
 TEST_F(LinkFixture, FramesWaitForTheirLengthAndAllTheirBytes) {
     BringPresent();
     // L = 0: the command byte alone, or with half its length, is not a unit.
