@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "app/FileChooser.h"
@@ -27,6 +28,11 @@ bool SameFile(const std::string& a, const std::string& b) {
     return !error && same;
 }
 
+// The details of a refused file: which file, and why (once, where the reason names it).
+std::string Details(const std::string& path, const std::string& reason) {
+    return reason.find(path) != std::string::npos ? reason : path + ": " + reason;
+}
+
 }  // namespace
 
 void CDbFileCommands::OnLoadDbFile() {
@@ -35,28 +41,36 @@ void CDbFileCommands::OnLoadDbFile() {
         return;
     }
     // A file that is not a sound contacts database is refused before the open one is closed.
-    if (!CContactsTable::IsValidContactsDatabase(path)) {
-        m_frame.Errors().Error202();
+    // The report's text stays as it is; its details say which file and why.
+    std::string reason;
+    if (!CContactsTable::IsValidContactsDatabase(path, reason)) {
+        m_frame.Errors().Error202(Details(path, reason));
         return;
     }
     const std::string previous = m_frame.DatabasePath();
     CContactsView* view = m_frame.ContactsView();
     const int row = view && view->Grid() ? std::max(0, view->Grid()->Row()) : 0;
+    // The file passed its check but cannot be used after all (another copy of the program
+    // holds it, it may not be written, its contacts cannot be read): the program goes on with
+    // the file it had, which is also the one the settings keep.
+    const auto goBack = [&] {
+        if (!previous.empty() &&
+            m_frame.OpenDatabaseFile(previous) == CMainFrame::EOpenResult::kOk) {
+            m_frame.ReloadContactsView(row);
+        }
+    };
     switch (m_frame.OpenDatabaseFile(path)) {
         case CMainFrame::EOpenResult::kOk:
             m_frame.ReloadContactsView(0);
             break;
         case CMainFrame::EOpenResult::kConnectionFailed:
-            m_frame.Errors().Error202();
-            // The file passed its check but cannot be held (another copy of the program has
-            // it, or it may not be written): the program goes on with the file it had.
-            if (!previous.empty() &&
-                m_frame.OpenDatabaseFile(previous) == CMainFrame::EOpenResult::kOk) {
-                m_frame.ReloadContactsView(row);
-            }
+            m_frame.Errors().Error202(Details(path, m_frame.Database().GetErrorDescription()));
+            goBack();
             break;
         case CMainFrame::EOpenResult::kRecordsetFailed:
-            m_frame.Errors().Error203();
+            m_frame.Errors().Error203(Details(
+                path, CADODatabase::ReasonOf(m_frame.PersonalRecordset().GetLastErrorString())));
+            goBack();
             break;
     }
 }

@@ -1,5 +1,6 @@
 #include "db/ADORecordset.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -116,34 +117,52 @@ bool CADORecordset::ReadInt(int index, int& value) {
     if (!field) {
         return false;
     }
+    // Every value is first taken as a whole number of 32 bits; one outside that range (an
+    // infinity, 1e300, 2^40) fails, as any conversion of it would give another number.
+    int64_t whole = 0;
     switch (field->kind) {
         case EValueKind::Null:
             value = 0;
             return true;
-        case EValueKind::MachineInt:
-            value = static_cast<int32_t>(field->integer);
-            return true;
         case EValueKind::Float:
         case EValueKind::Double:
-        case EValueKind::Decimal:
-            value = Low16(static_cast<int64_t>(field->real));
-            return true;
+        case EValueKind::Decimal: {
+            int32_t truncated = 0;
+            if (!CFieldValue::ToInt32(field->real, truncated)) {
+                return OutOfRange(index, CRowSet::Display(*field));
+            }
+            whole = truncated;
+            break;
+        }
         case EValueKind::Text:
         case EValueKind::Date: {
             char* end = nullptr;
-            const long long v = std::strtoll(field->text.c_str(), &end, 10);
+            errno = 0;
+            whole = std::strtoll(field->text.c_str(), &end, 10);
             if (field->text.empty() || *end != '\0') {
                 return Fail("the text '" + field->text + "' is not a number");
             }
-            value = Low16(v);
-            return true;
+            if (errno == ERANGE) {
+                return OutOfRange(index, field->text);
+            }
+            break;
         }
         case EValueKind::Other:
             return Fail("the field holds no number");
         default:
-            value = Low16(field->integer);
-            return true;
+            whole = field->integer;
+            break;
     }
+    if (!CFieldValue::Fits(EValueKind::Int32, whole)) {
+        return OutOfRange(index, std::to_string(whole));
+    }
+    value = field->kind == EValueKind::MachineInt ? static_cast<int32_t>(whole) : Low16(whole);
+    return true;
+}
+
+bool CADORecordset::OutOfRange(int index, const std::string& shown) {
+    return Fail("the field '" + FieldName(index) + "' holds " + shown +
+                ", which is out of the range of a 32-bit number");
 }
 
 bool CADORecordset::ReadText(const std::string& name, std::string& value, const char* format) {

@@ -36,8 +36,9 @@ class CADORecordset {
     std::string FieldName(int index) const;
 
     // ReadInt: null reads 0; a machine-size integer its 32-bit value; any other value its low
-    // 16 bits, sign-extended. ReadText: the value as text ("" for null), false for a value that
-    // has no text. Texts are Windows-1252 bytes.
+    // 16 bits, sign-extended (a real without its fraction). A value outside the 32-bit range
+    // fails. ReadText: the value as text ("" for null), false for a value that has no text.
+    // Texts are Windows-1252 bytes.
     bool ReadInt(const std::string& name, int& value);
     bool ReadInt(int index, int& value);
     bool ReadText(const std::string& name, std::string& value, const char* dateFormat = nullptr);
@@ -79,6 +80,7 @@ class CADORecordset {
   private:
     bool Record(const SDbError& error);
     bool Fail(const std::string& description);
+    bool OutOfRange(int index, const std::string& shown);
     int Column(const std::string& name);
     const CFieldValue* Field(int index);
     bool Write(const std::string& name, CFieldValue value);

@@ -100,26 +100,82 @@ int CContactsTable::NextContactId(CADODatabase& database) {
     }
     max.MoveFirst();
     int highest = 0;
-    max.ReadInt(0, highest);
+    // A highest number that cannot be read must not pass for an empty table.
+    if (!max.ReadInt(0, highest)) {
+        return 0;
+    }
     return highest + 1;
 }
 
 bool CContactsTable::IsValidContactsDatabase(const std::string& path) {
-    CADODatabase database;
-    if (!database.Open(ConnectionString(path) + ";Mode=Read")) {
+    std::string reason;
+    return IsValidContactsDatabase(path, reason);
+}
+
+bool CContactsTable::IsValidContactsDatabase(const std::string& path, std::string& reason) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) {
+        reason = "the file does not exist";
         return false;
     }
+    CADODatabase database;
+    if (!database.Open(ConnectionString(path) + ";Mode=Read")) {
+        reason = "SQLite cannot open it: " + database.GetErrorDescription();
+        return false;
+    }
+    const auto failed = [&reason](const char* what, const CADORecordset& rs) {
+        reason = what + CADODatabase::ReasonOf(rs.GetLastErrorString());
+        return false;
+    };
     // A damaged file is refused here rather than failing later in the middle of a change.
     {
         CADORecordset check(&database);
         std::string result;
-        if (!check.Open("PRAGMA quick_check", CADORecordset::openQuery) || check.RowCount() != 1 ||
-            !check.ReadText(0, result) || result != "ok") {
+        if (!check.Open("PRAGMA quick_check", CADORecordset::openQuery)) {
+            return failed("its integrity check failed: ", check);
+        }
+        check.MoveFirst();
+        if (check.RowCount() != 1 || !check.ReadText(0, result) || result != "ok") {
+            reason = "it is damaged: " + result;
+            return false;
+        }
+    }
+    // Only a table holds what the program writes. A view could compute its rows (without
+    // end), a virtual table is another program's code, and one without rowids cannot be
+    // changed row by row.
+    {
+        CADORecordset kind(&database);
+        std::string type;
+        std::string withoutRowid;
+        if (!kind.Open("select type, wr from pragma_table_list('t_Contacts') where schema = "
+                       "'main'",
+                       CADORecordset::openQuery)) {
+            return failed("its tables cannot be listed: ", kind);
+        }
+        if (kind.RowCount() == 0) {
+            reason = "it has no table t_Contacts";
+            return false;
+        }
+        kind.MoveFirst();
+        kind.ReadText(0, type);
+        kind.ReadText(1, withoutRowid);
+        if (type != "table" || withoutRowid != "0") {
+            reason = "its t_Contacts is " +
+                     std::string(type == "view"      ? "a view"
+                                 : type == "virtual" ? "a virtual table"
+                                 : type == "table"   ? "a table without rowids"
+                                                     : "a " + type) +
+                     ", not a plain table";
             return false;
         }
     }
     CADORecordset table(&database);
-    if (!table.Open(kTable, CADORecordset::openTable) || table.FieldCount() != kColumnCount) {
+    if (!table.Open(kTable, CADORecordset::openTable)) {
+        return failed("its t_Contacts cannot be read: ", table);
+    }
+    if (table.FieldCount() != kColumnCount) {
+        reason = "its t_Contacts has " + std::to_string(table.FieldCount()) + " columns, not " +
+                 std::to_string(kColumnCount);
         return false;
     }
     for (int i = 0; i < kColumnCount; ++i) {
@@ -128,6 +184,8 @@ bool CContactsTable::IsValidContactsDatabase(const std::string& path) {
             known = known || table.FieldName(i) == c.name;
         }
         if (!known) {
+            reason = "its t_Contacts has a column " + table.FieldName(i) +
+                     ", which is not one of the contacts table";
             return false;
         }
     }

@@ -59,7 +59,7 @@ class CContactsTable {
     // Opens the personal contacts as the grid shows them: sorted by first and last name.
     static bool OpenPersonal(CADORecordset& personal);
 
-    // The highest iCID plus one (1 in an empty table); 0 when the query fails.
+    // The highest iCID plus one (1 in an empty table); 0 when it cannot be read.
     static int NextContactId(CADODatabase& database);
     // Sets iEIdx of every row, personal or group, to its place in the table ordered by first
     // and last name. personalRow receives the place among the personal rows of the contact
@@ -68,8 +68,11 @@ class CContactsTable {
                                 std::string& error);
 
     // The schema check of a database file from elsewhere: an SQLite file that passes its
-    // integrity check and whose t_Contacts has exactly the 22 columns, by name (case-sensitive).
+    // integrity check and whose t_Contacts is a plain table with exactly the 22 columns, by
+    // name (case-sensitive), whose rows can all be read (within the connection's bounds, every
+    // number fitting its column). reason says why a file fails, in a few words.
     static bool IsValidContactsDatabase(const std::string& path);
+    static bool IsValidContactsDatabase(const std::string& path, std::string& reason);
 };
 
 }  // namespace orvex

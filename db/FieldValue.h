@@ -46,6 +46,36 @@ struct CFieldValue {
                kind == EValueKind::Decimal;
     }
     bool operator==(const CFieldValue&) const = default;
+
+    // Whether a whole number lies within what a kind holds: 8 bits unsigned for Byte, 16 and
+    // 32 bits signed for Int16 and Int32 (and MachineInt), 32 bits unsigned for UInt32; a
+    // boolean takes any number.
+    static bool Fits(EValueKind k, int64_t v) {
+        switch (k) {
+            case EValueKind::Byte:
+                return v >= 0 && v <= 0xFF;
+            case EValueKind::Int16:
+                return v >= INT16_MIN && v <= INT16_MAX;
+            case EValueKind::Int32:
+            case EValueKind::MachineInt:
+                return v >= INT32_MIN && v <= INT32_MAX;
+            case EValueKind::UInt32:
+                return v >= 0 && v <= UINT32_MAX;
+            default:
+                return true;
+        }
+    }
+    // The whole number a real holds, its fraction dropped, when that lies within 32 bits.
+    // Anything else (an infinity, NaN, 1e300) gives false and converts nothing: a conversion
+    // outside the range of its type has no defined result.
+    static bool ToInt32(double v, int32_t& out) {
+        if (!(v > static_cast<double>(INT32_MIN) - 1.0 &&
+              v < static_cast<double>(INT32_MAX) + 1.0)) {
+            return false;
+        }
+        out = static_cast<int32_t>(v);
+        return true;
+    }
 };
 
 }  // namespace orvex

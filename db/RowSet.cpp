@@ -1,6 +1,7 @@
 #include "db/RowSet.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <numeric>
 
@@ -69,12 +70,38 @@ int CRowSet::Compare(const CFieldValue& a, const CFieldValue& b) {
     if (aNumber && bNumber) {
         const double x = a.IsInteger() ? static_cast<double>(a.integer) : a.real;
         const double y = b.IsInteger() ? static_cast<double>(b.integer) : b.real;
+        // A NaN (a text file may hold "nan") is equal to nothing: it goes before the numbers,
+        // or the sort would be given no consistent order and its result be undefined.
+        if (std::isnan(x) || std::isnan(y)) {
+            return std::isnan(x) == std::isnan(y) ? 0 : (std::isnan(x) ? -1 : 1);
+        }
         return x < y ? -1 : (x > y ? 1 : 0);
     }
     if (aNumber != bNumber) {
         return aNumber ? -1 : 1;
     }
     return CompareText(a.text, b.text);
+}
+
+bool CRowSet::AddRow(std::vector<CFieldValue> row, int64_t rowid, std::string& why) {
+    size_t bytes = 0;
+    for (const CFieldValue& value : row) {
+        bytes += sizeof value + value.text.size();
+    }
+    if (Rows() >= kMaxRows) {
+        why = "the result has more than " + std::to_string(kMaxRows) +
+              " rows, more than the program reads";
+        return false;
+    }
+    if (bytes > kMaxBytes - m_bytes) {
+        why = "the result needs more than " + std::to_string(kMaxBytes >> 20) +
+              " MiB of memory, more than the program reads";
+        return false;
+    }
+    m_bytes += bytes;
+    rows.push_back(std::move(row));
+    rowids.push_back(rowid);
+    return true;
 }
 
 bool CRowSet::Sort(const std::string& columnList, std::string& error) {

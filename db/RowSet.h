@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,6 +24,16 @@ class CRowSet : public IRowSource {
     std::vector<std::vector<CFieldValue>> rows;
     std::vector<int64_t> rowids;
     std::string table;  // empty: read-only result
+
+    // The most a result read into memory may hold. The program's own tables hold a few
+    // hundred rows of a few hundred bytes; a file from elsewhere can hold any number, and a
+    // query over it can return rows without end. Far above the one, far below the other.
+    static constexpr int kMaxRows = 100000;
+    static constexpr size_t kMaxBytes = size_t{64} << 20;  // fields and their texts
+
+    // Appends a read row with the rowid it came from; false, with why, when the set would hold
+    // more than kMaxRows rows or kMaxBytes bytes (the row is not added).
+    bool AddRow(std::vector<CFieldValue> row, int64_t rowid, std::string& why);
 
     int ColumnIndex(const std::string& name) const;  // -1 when there is none
 
@@ -55,6 +66,7 @@ class CRowSet : public IRowSource {
 
   private:
     int m_current = -1;
+    size_t m_bytes = 0;  // what AddRow has taken in
     std::vector<IRowSourceListener*> m_listeners;
 };
 

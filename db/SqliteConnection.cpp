@@ -4,11 +4,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <regex>
+#include <utility>
 
 #include "db/DatabaseFile.h"
 #include "db/Win1252.h"
@@ -18,6 +21,67 @@ namespace orvex {
 namespace {
 
 constexpr const char* kSource = "SQLite";
+
+using Clock = std::chrono::steady_clock;
+
+// SQLite's limits for a connection. The program's statements are a few hundred bytes with at
+// most 23 bound values and shallow expressions; its longest text is 255 characters (765 bytes
+// as UTF-8) in a table of 22 columns. A file from elsewhere needs no more to be read, and its
+// schema can use no more to make a statement or a value costly.
+constexpr std::pair<int, int> kLimits[] = {
+    {SQLITE_LIMIT_LENGTH, 1000000},            // bytes of one value, or of one stored row
+    {SQLITE_LIMIT_SQL_LENGTH, 100000},         // bytes of a statement, the file's schema too
+    {SQLITE_LIMIT_COLUMN, 100},                // columns of a table, an index or a result
+    {SQLITE_LIMIT_EXPR_DEPTH, 100},            // nesting of an expression
+    {SQLITE_LIMIT_COMPOUND_SELECT, 10},        // terms of a UNION
+    {SQLITE_LIMIT_VDBE_OP, 100000},            // instructions of one prepared statement
+    {SQLITE_LIMIT_FUNCTION_ARG, 16},           // arguments of a function
+    {SQLITE_LIMIT_ATTACHED, 0},                // other database files: none
+    {SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 1000},  // bytes of a LIKE pattern
+    {SQLITE_LIMIT_VARIABLE_NUMBER, 100},       // bound values of a statement
+    {SQLITE_LIMIT_TRIGGER_DEPTH, 10},          // triggers setting off triggers
+    {SQLITE_LIMIT_WORKER_THREADS, 0},          // no threads behind the program's back
+};
+
+// How many virtual-machine steps pass between two looks at the clock.
+constexpr int kStepsPerLook = 1000;
+
+// Starts the clock of one call of the connection and stops it however the call ends. A call
+// made inside another (the read-back of an insert) runs on the outer call's clock.
+struct SCallClock {
+    SCallClock(Clock::time_point& deadline, bool& stopped, std::chrono::milliseconds limit)
+        : m_deadline(deadline), m_outer(deadline != Clock::time_point::max()) {
+        if (!m_outer) {
+            m_deadline = Clock::now() + limit;
+            stopped = false;
+        }
+    }
+    ~SCallClock() {
+        if (!m_outer) {
+            m_deadline = Clock::time_point::max();
+        }
+    }
+    SCallClock(const SCallClock&) = delete;
+    SCallClock& operator=(const SCallClock&) = delete;
+
+    Clock::time_point& m_deadline;
+    bool m_outer;
+};
+
+// A failure of the layer's own: code 1, source "Orvex".
+bool Own(SDbError& error, const char* meaning, const std::string& description) {
+    error = {1, meaning, "Orvex", description};
+    return false;
+}
+
+std::string Seconds(std::chrono::milliseconds limit) {
+    return limit.count() % 1000 == 0 ? std::to_string(limit.count() / 1000) + " seconds"
+                                     : std::to_string(limit.count()) + " milliseconds";
+}
+
+int Bits(EValueKind kind) {
+    return kind == EValueKind::Byte ? 8 : kind == EValueKind::Int16 ? 16 : 32;
+}
 
 bool Other(SDbError& error, int code, const std::string& description) {
     error.code = code;
@@ -55,12 +119,79 @@ bool CSqliteConnection::Fail(SDbError& error) const {
     error.meaning = sqlite3_errstr(code);
     error.source = kSource;
     error.description = m_db ? sqlite3_errmsg(m_db) : "no database is open";
+    if (m_stopped && (code & 0xFF) == SQLITE_INTERRUPT) {
+        error.description = "the statement ran longer than " + Seconds(m_timeLimit + m_busyWait) +
+                            " and was stopped";
+    }
     return false;
+}
+
+int CSqliteConnection::OnProgress(void* connection) {
+    auto* self = static_cast<CSqliteConnection*>(connection);
+    if (Clock::now() < self->m_deadline) {
+        return 0;
+    }
+    self->m_stopped = true;
+    return 1;  // SQLite stops the statement: it fails as interrupted
+}
+
+bool CSqliteConnection::Harden(SDbError& error) {
+    // Defensive: the file's schema and internals cannot be changed behind SQLite's back.
+    // Untrusted schema: the file's definitions may call no function with side effects.
+    // No views: the program reads none, and a view could stand where a table is expected and
+    // compute rows without end. No foreign-key actions, which would change other tables, and
+    // no extensions.
+    static constexpr std::pair<int, int> kSettings[] = {
+        {SQLITE_DBCONFIG_DEFENSIVE, 1},
+        {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+        {SQLITE_DBCONFIG_ENABLE_VIEW, 0},
+        {SQLITE_DBCONFIG_ENABLE_FKEY, 0},
+        {SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0},
+    };
+    for (const auto& [option, value] : kSettings) {
+        int now = -1;
+        if (sqlite3_db_config(m_db, option, value, &now) != SQLITE_OK || now != value) {
+            return Other(error, SQLITE_ERROR,
+                         "the safety setting " + std::to_string(option) + " cannot be made");
+        }
+    }
+    for (const auto& [limit, value] : kLimits) {
+        sqlite3_limit(m_db, limit, value);
+    }
+    sqlite3_progress_handler(m_db, kStepsPerLook, &CSqliteConnection::OnProgress, this);
+    return true;
+}
+
+// Triggers that came with the file never run: one on t_Contacts could rewrite or remove the
+// rows the program writes, and the program defines none in its files. They are switched off
+// for a file that has any; on any other, a trigger created through this connection is its
+// maker's own and runs.
+bool CSqliteConnection::SilenceFileTriggers(SDbError& error) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, "select 1 from main.sqlite_schema where type = 'trigger'", -1,
+                           &stmt, nullptr) != SQLITE_OK) {
+        return Fail(error);
+    }
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        Fail(error);
+        sqlite3_finalize(stmt);
+        return false;
+    }
+    sqlite3_finalize(stmt);
+    int now = -1;
+    if (rc == SQLITE_ROW &&
+        (sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, &now) != SQLITE_OK ||
+         now != 0)) {
+        return Other(error, SQLITE_ERROR, "the file's triggers cannot be switched off");
+    }
+    return true;
 }
 
 bool CSqliteConnection::Open(const std::string& path, bool readOnly, int timeoutSeconds,
                              SDbError& error) {
     Close();
+    m_busyWait = std::chrono::seconds(std::max(timeoutSeconds, 0));
     if (!readOnly) {
         m_lockFd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (m_lockFd < 0) {
@@ -85,13 +216,19 @@ bool CSqliteConnection::Open(const std::string& path, bool readOnly, int timeout
         return false;
     }
     sqlite3_extended_result_codes(m_db, 1);
+    if (!Harden(error)) {
+        Close();
+        return false;
+    }
     if (timeoutSeconds > 0) {
         sqlite3_busy_timeout(m_db, timeoutSeconds * 1000);
     }
     // The first read of the schema tells a database file from any other file; a file from
     // elsewhere may use a write-ahead log, and the program keeps everything in the one file.
+    // The triggers are looked at before any statement could set one off.
+    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
     int affected = 0;
-    if (!Execute("PRAGMA schema_version", affected, error) ||
+    if (!Execute("PRAGMA schema_version", affected, error) || !SilenceFileTriggers(error) ||
         (!readOnly && !Execute("PRAGMA journal_mode=DELETE", affected, error))) {
         Close();
         return false;
@@ -118,6 +255,7 @@ bool CSqliteConnection::Execute(const std::string& statement, int& affected, SDb
     if (!m_db) {
         return Fail(error);
     }
+    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
     // The program's texts are Windows-1252, the file's are UTF-8: a literal in the statement
     // must be converted like a bound value, or "José" would never match what is stored.
     const std::string utf8 = CWin1252::ToUtf8(statement);
@@ -236,13 +374,27 @@ bool CSqliteConnection::ReadRows(sqlite3_stmt* stmt, bool withRowid, CRowSet& ou
         declared.push_back(DeclaredKind(sqlite3_column_decltype(stmt, i)));
         out.columns.push_back({bytes, KindFor(declared.back(), SQLITE_INTEGER)});
     }
+    // A number that does not fit the width of its column is no value the program can use:
+    // it would read as another number (a wrong next identifier, say), so the read fails.
+    const auto misfit = [&](size_t column, int64_t rowid, const std::string& what) {
+        const std::string row = withRowid
+                                    ? "the row with rowid " + std::to_string(rowid)
+                                    : "row " + std::to_string(out.Rows() + 1) + " of the result";
+        return Own(error, "The value is out of range",
+                   out.columns[column].name + " of " + row + " holds " + what);
+    };
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const int64_t rowid = withRowid ? sqlite3_column_int64(stmt, 0) : -1;
         std::vector<CFieldValue> row;
         row.reserve(static_cast<size_t>(count - first));
         for (int i = first; i < count; ++i) {
+            const auto column = static_cast<size_t>(i - first);
             const int storage = sqlite3_column_type(stmt, i);
-            const EValueKind kind = KindFor(declared[static_cast<size_t>(i - first)], storage);
+            const EValueKind kind = KindFor(declared[column], storage);
+            const bool sized = declared[column] == EValueKind::Byte ||
+                               declared[column] == EValueKind::Int16 ||
+                               declared[column] == EValueKind::Int32;
             CFieldValue value;
             value.kind = kind;
             if (kind == EValueKind::Text || kind == EValueKind::Date) {
@@ -252,13 +404,29 @@ bool CSqliteConnection::ReadRows(sqlite3_stmt* stmt, bool withRowid, CRowSet& ou
                     value.text);
             } else if (value.IsReal()) {
                 value.real = sqlite3_column_double(stmt, i);
+                if (sized) {
+                    // The column's affinity keeps a real only when it is no whole number, or
+                    // one too large for any integer.
+                    char shown[32];
+                    std::snprintf(shown, sizeof shown, "%g", value.real);
+                    return misfit(column, rowid,
+                                  std::string(shown) + ", which is no whole number of " +
+                                      std::to_string(Bits(declared[column])) + " bits");
+                }
             } else if (kind != EValueKind::Null && kind != EValueKind::Other) {
                 value.integer = sqlite3_column_int64(stmt, i);
+                if (!CFieldValue::Fits(kind, value.integer)) {
+                    return misfit(column, rowid,
+                                  std::to_string(value.integer) + ", which does not fit " +
+                                      std::to_string(Bits(kind)) + " bits");
+                }
             }
             row.push_back(std::move(value));
         }
-        out.rows.push_back(std::move(row));
-        out.rowids.push_back(withRowid ? sqlite3_column_int64(stmt, 0) : -1);
+        std::string why;
+        if (!out.AddRow(std::move(row), rowid, why)) {
+            return Own(error, "Too much data", why);
+        }
     }
     if (rc != SQLITE_DONE) {
         return Fail(error);
@@ -271,6 +439,7 @@ bool CSqliteConnection::Read(const std::string& statement, bool isTable, CRowSet
     if (!m_db) {
         return Fail(error);
     }
+    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
     const std::string source = CWin1252::ToUtf8(statement);
     out = CRowSet();
     std::string sql;
@@ -296,7 +465,8 @@ bool CSqliteConnection::Read(const std::string& statement, bool isTable, CRowSet
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
         if (!isTable && !table.empty()) {
-            // A view or a table without rowids: read it as it stands, not to be written.
+            // A table without rowids: read it as it stands, not to be written. (A view is
+            // not read at all: views are off.)
             table.clear();
             sql = source;
             if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
@@ -350,6 +520,7 @@ bool CSqliteConnection::Insert(const std::string& table, const std::vector<SColu
     if (!m_db) {
         return Fail(error);
     }
+    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
     std::string sql = "insert into " + QuoteName(table);
     if (values.empty()) {
         sql += " default values";
@@ -401,6 +572,7 @@ bool CSqliteConnection::Update(const std::string& table, int64_t rowid,
     if (!m_db) {
         return Fail(error);
     }
+    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
     std::string sets;
     for (const SColumnValue& v : values) {
         sets += (sets.empty() ? "" : ", ") + QuoteName(CWin1252::ToUtf8(v.column)) + " = ?";
@@ -428,6 +600,7 @@ bool CSqliteConnection::Delete(const std::string& table, int64_t rowid, SDbError
     if (!m_db) {
         return Fail(error);
     }
+    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
     sqlite3_stmt* stmt = nullptr;
     if (!Prepare("delete from " + QuoteName(table) + " where rowid = ?", stmt, error)) {
         return false;

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <map>
 #include <string>
 
@@ -13,8 +14,18 @@ namespace orvex {
 // for as long as the connection is open (unless opened for reading only), so a second copy of
 // the program cannot open it; it keeps the rollback journal, so the one file is the whole
 // database. Texts are Windows-1252 in memory and UTF-8 in the file.
+//
+// Any file may come from elsewhere, so every connection is made safe for untrusted input:
+// SQLite's defensive settings, an untrusted schema, no views, no foreign-key actions, the
+// file's own triggers switched off, tight limits on statement and value sizes, a time limit on
+// every statement and bounds on what a read holds (CRowSet). Numbers that do not fit the width
+// their column declares fail the read.
 class CSqliteConnection : public IDataConnection {
   public:
+    // A statement of the connection's own still running after this long (plus the busy
+    // timeout) is stopped and fails: no file can hold the program up for longer.
+    static constexpr std::chrono::seconds kTimeLimit{10};
+
     CSqliteConnection() = default;
     ~CSqliteConnection() override;
     CSqliteConnection(const CSqliteConnection&) = delete;
@@ -41,6 +52,8 @@ class CSqliteConnection : public IDataConnection {
     bool BackupTo(const std::string& path, SDbError& error);
     bool InTransaction() const;
     sqlite3* Handle() const { return m_db; }
+    // Another time limit for the statements from now on (kTimeLimit unless changed).
+    void SetTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
 
     // The value type a declared column type gives (Null: none declared, Other: unknown)...
     static EValueKind DeclaredKind(const char* declaredType);
@@ -50,6 +63,9 @@ class CSqliteConnection : public IDataConnection {
 
   private:
     bool Fail(SDbError& error) const;
+    bool Harden(SDbError& error);
+    bool SilenceFileTriggers(SDbError& error);
+    static int OnProgress(void* connection);
     bool Prepare(const std::string& sql, sqlite3_stmt*& statement, SDbError& error);
     bool ReadRows(sqlite3_stmt* statement, bool withRowid, CRowSet& out, SDbError& error);
     void Bind(sqlite3_stmt* statement, int index, const CFieldValue& value);
@@ -57,6 +73,11 @@ class CSqliteConnection : public IDataConnection {
     sqlite3* m_db = nullptr;
     int m_lockFd = -1;
     std::map<std::string, sqlite3_stmt*> m_cache;  // statements that write rows
+    // When the running call's statements are stopped; the largest value while none runs.
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
+    std::chrono::milliseconds m_timeLimit = kTimeLimit;
+    std::chrono::milliseconds m_busyWait{0};
+    bool m_stopped = false;  // the last call ran out of time
 };
 
 }  // namespace orvex

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -76,6 +78,30 @@ class DbFileCommandsTest : public CProgramTest {
         chooser.path = path;
         frame->Action(CMainFrame::kCmdBackup)->trigger();
     }
+    // A file made by another tool: the contacts table as the program makes it, then more.
+    std::string Foreign(const std::string& name, const std::string& sql,
+                        bool withContactsTable = true) {
+        const std::string path = dir + name;
+        sqlite3* handle = nullptr;
+        EXPECT_EQ(sqlite3_open(path.c_str(), &handle), SQLITE_OK);
+        const std::string all =
+            (withContactsTable ? CContactsTable::CreateStatement() + ";" : std::string()) + sql;
+        EXPECT_EQ(sqlite3_exec(handle, all.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(handle) << "\n"
+            << all;
+        sqlite3_close(handle);
+        return path;
+    }
+    // Loading path is refused with Error 202, its details naming the file and the reason.
+    void ExpectRefused(const std::string& path, const std::string& reason) {
+        box.shown.clear();
+        box.details.clear();
+        Load(path);
+        const std::string report = "Error 202|Database file cannot be opened!";
+        EXPECT_EQ(box.Shown(), std::vector<std::string>{report}) << path;
+        EXPECT_EQ(box.Details(report), path + ": " + reason);
+        ExpectStillOnTheOldDatabase();
+    }
     CDataGrid* Grid() { return frame->ContactsView()->Grid(); }
     // The old database is still the one in use and shown.
     void ExpectStillOnTheOldDatabase() {
@@ -142,14 +168,63 @@ TEST_F(DbFileCommandsTest, AFileThatIsNoContactsDatabaseIsRefused) {
             out.put(static_cast<char>((i * 7919 + 13) & 0xFF));
         }
     }
-    for (const std::string& path : {wide, cut, noise, dir + "missing.mdb"}) {
-        box.shown.clear();
-        Load(path);
-        EXPECT_EQ(box.Shown(),
-                  std::vector<std::string>{"Error 202|Database file cannot be opened!"})
-            << path;
-        ExpectStillOnTheOldDatabase();
+    ExpectRefused(wide, "its t_Contacts has 23 columns, not 22");
+    ExpectRefused(noise, "SQLite cannot open it: file is not a database");
+    ExpectRefused(cut, "SQLite cannot open it: database disk image is malformed");
+    ExpectRefused(dir + "missing.mdb", "the file does not exist");
+}
+
+TEST_F(DbFileCommandsTest, FilesThatCouldHangOrMisleadTheProgramAreRefusedWithTheReason) {
+    const auto start = std::chrono::steady_clock::now();
+    std::string columns;
+    for (int i = 0; i < CContactsTable::kColumnCount; ++i) {
+        columns += std::string(i ? ", " : "") + (i < 3 ? "x" : "null") + " as " +
+                   CContactsTable::kColumns[i].name;
     }
+    const std::string endless =
+        "with recursive c(x) as (select 1 union all select x + 1 from c) select ";
+    ExpectRefused(
+        Foreign("view.mdb", "create view t_Contacts as " + endless + columns + " from c;", false),
+        "its t_Contacts is a view, not a plain table");
+    ExpectRefused(
+        Foreign("real.mdb", "insert into t_Contacts (iCID, iEIdx, iGroup) values (1e300, 1, 0);"),
+        "its t_Contacts cannot be read: iCID of the row with rowid 1 holds 1e+300, which is no "
+        "whole number of 16 bits");
+    ExpectRefused(
+        Foreign("wide.mdb",
+                "insert into t_Contacts (iCID, iEIdx, iGroup) values (1, 1099511627776, 0);"),
+        "its t_Contacts cannot be read: iEIdx of the row with rowid 1 holds 1099511627776, "
+        "which does not fit 16 bits");
+    ExpectRefused(Foreign("many.mdb", "insert into t_Contacts (iCID, iEIdx, iGroup) " + endless +
+                                          "x % 1000, 0, 0 from c limit 60000;"),
+                  "its t_Contacts cannot be read: the result needs more than 64 MiB of memory, "
+                  "more than the program reads");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(100)) << "it ends";
+}
+
+TEST_F(DbFileCommandsTest, AFileWithTriggersLoadsAndTheyDoNotRun) {
+    const std::string other =
+        Foreign("triggers.mdb",
+                "insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (1, 0, 0, 'Zed');"
+                "create trigger rewrite after insert on t_Contacts begin "
+                "update t_Contacts set strFName = 'Mallory' where rowid = new.rowid; end;"
+                "create trigger keep before delete on t_Contacts begin select raise(ignore); end;");
+    Load(other);
+    EXPECT_TRUE(box.Shown().empty());
+    EXPECT_EQ(frame->DatabasePath(), other);
+    CADORecordset rs(&frame->Database());
+    ASSERT_TRUE(rs.Open(CContactsTable::kTable, CADORecordset::openTable));
+    ASSERT_TRUE(rs.AddNew());
+    ASSERT_TRUE(rs.WriteInt("iCID", 2) && rs.WriteInt("iEIdx", 1) && rs.WriteInt("iGroup", 0) &&
+                rs.WriteText("strFName", "Amy"));
+    ASSERT_TRUE(rs.Update()) << rs.GetLastErrorString();
+    std::string first;
+    ASSERT_TRUE(rs.ReadText("strFName", first));
+    EXPECT_EQ(first, "Amy");
+    ASSERT_TRUE(frame->Database().Execute(CContactsTable::Format(CContactsTable::kDeleteById, 1)));
+    EXPECT_EQ(frame->Database().GetRecordsAffected(), 1);
+    frame->close();
+    EXPECT_EQ(CountRows(other), 1);
 }
 
 TEST_F(DbFileCommandsTest, AFileHeldElsewhereIsRefusedAndTheOldOneStaysInUse) {
@@ -159,6 +234,8 @@ TEST_F(DbFileCommandsTest, AFileHeldElsewhereIsRefusedAndTheOldOneStaysInUse) {
     Grid()->SetRow(1);
     Load(other);
     EXPECT_EQ(box.Shown(), std::vector<std::string>{"Error 202|Database file cannot be opened!"});
+    EXPECT_EQ(box.Details("Error 202|Database file cannot be opened!"),
+              other + " is in use by another program");
     ExpectStillOnTheOldDatabase();
     EXPECT_EQ(Grid()->Row(), 1) << "the row the user was on";
 }
