@@ -31,25 +31,21 @@ void CCsvCommands::OnImport() {
     if (!m_frame.FileChooser().ChooseOpen(request, path)) {
         return;
     }
-    const size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-
     CCsvImport import(m_frame.Database(), m_frame.DatabasePath(), m_frame.Errors());
-    if (import.WriteSchemaIni(directory, fileName) && import.ImportContacts(directory, fileName)) {
+    import.SetHistory(&m_frame.History());
+    if (import.ImportFile(path)) {
         std::string ignored;
         import.SafetyCopy().Discard(ignored);
     } else {
-        // The user sees the one report; the cause goes to the log.
-        std::fprintf(stderr, "Orvex Manager: import of %s failed: %s\n", path.c_str(),
-                     import.Error().c_str());
-        m_frame.Errors().Error002();
+        // The staging folder is gone already; the report tells the file and the cause.
+        const std::string details = import.Details();
+        std::fprintf(stderr, "Orvex Manager: %s\n", details.c_str());
+        m_frame.Errors().Error002(details);
         if (!m_frame.RestoreFromSafetyCopy(import.SafetyCopy())) {
-            return;  // the window closes; the description file goes with the import object
+            return;  // the window closes
         }
     }
     m_frame.ReloadContactsView(0);
-    import.RestoreSchemaIni();
 }
 
 }  // namespace orvex

@@ -5,7 +5,7 @@ namespace orvex {
 class CMainFrame;
 
 // Export and Import of the File menu: the whole contacts table to and from a comma-delimited
-// file.
+// file. A failed import shows Error 002 with the file and the cause as its details.
 class CCsvCommands {
   public:
     explicit CCsvCommands(CMainFrame& frame) : m_frame(frame) {}

@@ -1,22 +1,15 @@
 #include "app/CsvImport.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
-#include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <vector>
 
+#include "app/ImportStaging.h"
 #include "db/ContactsTable.h"
-#include "db/DatabaseFile.h"
-#include "db/SchemaIni.h"
 #include "db/TableAppender.h"
 #include "link/MessageBox.h"
 #include "ui/FieldCheck.h"
@@ -85,36 +78,6 @@ constexpr int kId = 0, kEntry = 1, kKind = 2, kDefault = 8, kFirstList = 9;
 constexpr int kAddress[3] = {5, 6, 7};
 constexpr int kList[3] = {9, 10, 11};
 
-// The description file lives only while the import runs: it is renamed into place whole, but
-// not synced to disk.
-bool WriteAtomically(const std::string& path, const std::string& bytes, mode_t mode,
-                     std::string& error) {
-    std::string temp;
-    if (!CDatabaseFile::MakeTempBeside(path, temp, error)) {
-        return false;
-    }
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << bytes;
-        out.close();
-        if (!out) {
-            error = "cannot write " + temp;
-        }
-    }
-    if (error.empty() && ::chmod(temp.c_str(), mode) != 0) {
-        error = "cannot set the mode of " + temp;
-    }
-    if (error.empty() && std::rename(temp.c_str(), path.c_str()) == 0) {
-        return true;
-    }
-    if (error.empty()) {
-        error = "cannot replace " + path + ": " + std::strerror(errno);
-    }
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return false;
-}
-
 // The numbers of a well-formed list, in order.
 std::vector<std::string> Elements(const std::string& list) {
     std::vector<std::string> out;
@@ -138,10 +101,6 @@ CCsvImport::CCsvImport(CADODatabase& database, const std::string& databasePath,
                        CErrorReport& errors)
     : m_database(database), m_errors(errors), m_copy(databasePath) {}
 
-CCsvImport::~CCsvImport() {
-    RestoreSchemaIni();
-}
-
 bool CCsvImport::Fail(const std::string& why) {
     if (m_error.empty()) {
         m_error = why;
@@ -156,57 +115,6 @@ std::string CCsvImport::TextConnectionString(const std::string& directory) {
     return "Driver={Microsoft Text Driver (*.txt; *.csv)}; Dbq=" +
            (braces ? "{" + directory + "}" : directory) +
            ";Extensions=asc,csv,tab,txt; Persist Security Info=False";
-}
-
-bool CCsvImport::WriteSchemaIni(const std::string& directory, const std::string& fileName) {
-    const std::string path = directory + CSchemaIni::kFileName;
-    const std::string section = "[" + fileName + "]\r\n" + kSchemaColumns;
-    std::string contents = section;
-    mode_t mode = 0644;
-    struct stat info {};
-    if (!m_schemaPath.empty()) {
-        RestoreSchemaIni();
-    }
-    if (::stat(path.c_str(), &info) == 0) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        if (!in) {
-            return Fail("the existing " + path + " cannot be read");
-        }
-        m_userSchema = bytes.str();
-        mode = info.st_mode & 07777;
-        // The user's other sections stay: they describe other files of the folder.
-        contents = CSchemaIni::ReplaceSection(*m_userSchema, fileName, section);
-    }
-    std::string error;
-    m_schemaPath = path;
-    if (!WriteAtomically(path, contents, mode, error)) {
-        m_schemaPath.clear();
-        m_userSchema.reset();
-        return Fail(error);
-    }
-    return true;
-}
-
-void CCsvImport::RestoreSchemaIni() {
-    if (m_schemaPath.empty()) {
-        return;
-    }
-    std::string error;
-    if (m_userSchema) {
-        struct stat info {};
-        const mode_t mode = ::stat(m_schemaPath.c_str(), &info) == 0 ? info.st_mode & 07777 : 0644;
-        if (!WriteAtomically(m_schemaPath, *m_userSchema, mode, error)) {
-            // The file still holds the user's sections beside the one written for the import.
-            std::fprintf(stderr, "Orvex Manager: %s\n", error.c_str());
-        }
-    } else {
-        std::error_code ec;
-        std::filesystem::remove(m_schemaPath, ec);
-    }
-    m_schemaPath.clear();
-    m_userSchema.reset();
 }
 
 bool CCsvImport::IsValidGroupList(const std::string& text) {
@@ -241,6 +149,29 @@ void CCsvImport::ShiftGroupList(std::string& text, int offset) {
     text = shifted;
 }
 
+bool CCsvImport::ImportFile(const std::string& path) {
+    m_path = path;
+    m_error.clear();
+    CImportStaging staging;
+    std::string error;
+    if (!staging.Stage(path, kSchemaColumns, error)) {
+        return Fail(error);
+    }
+    const bool imported = ImportContacts(staging.Folder(), CImportStaging::kFileName);
+    // The reasons of the text driver name the copy; the user knows the file by its own name.
+    const std::string staged = staging.FilePath();
+    for (size_t at = m_error.find(staged); at != std::string::npos;
+         at = m_error.find(staged, at + path.size())) {
+        m_error.replace(at, staged.size(), path);
+    }
+    return imported;
+}
+
+std::string CCsvImport::Details() const {
+    const bool stop = !m_error.empty() && m_error.back() == '.';
+    return m_path + " could not be imported: " + m_error + (stop ? "" : ".");
+}
+
 bool CCsvImport::ImportContacts(const std::string& directory, const std::string& fileName) {
     CADODatabase text;
     if (!text.Open(TextConnectionString(directory), "", "")) {
@@ -248,7 +179,7 @@ bool CCsvImport::ImportContacts(const std::string& directory, const std::string&
     }
     CADORecordset lines(&text);
     if (!lines.Open(kAllLines + fileName, CADORecordset::openQuery)) {
-        return Fail(lines.GetLastErrorString());
+        return Fail(CADODatabase::ReasonOf(lines.GetLastErrorString()));
     }
     if (lines.FieldCount() != CContactsTable::kColumnCount) {
         return Fail("the file has " + std::to_string(lines.FieldCount()) + " columns");
@@ -256,14 +187,14 @@ bool CCsvImport::ImportContacts(const std::string& directory, const std::string&
     CADORecordset groupLines(&text);
     if (!groupLines.Open("select * from " + fileName + kGroupLinesWhere,
                          CADORecordset::openQuery)) {
-        return Fail(groupLines.GetLastErrorString());
+        return Fail(CADODatabase::ReasonOf(groupLines.GetLastErrorString()));
     }
     const bool replace = m_errors.AskReplaceContacts() == IDYES;
     int groups = groupLines.RowCount();
     if (!replace) {
         CADORecordset existing(&m_database);
         if (!existing.Open(CContactsTable::kSelectGroups, CADORecordset::openQuery)) {
-            return Fail(existing.GetLastErrorString());
+            return Fail(CADODatabase::ReasonOf(existing.GetLastErrorString()));
         }
         groups += existing.RowCount();
     }
@@ -278,12 +209,13 @@ bool CCsvImport::CheckFileGroups(const std::string& fileName, CADODatabase& text
     std::set<int> groups;
     std::vector<int> ordered;
     if (!groupLines.SortBy(kSortGroupLines)) {
-        return Fail(groupLines.GetLastErrorString());
+        return Fail(CADODatabase::ReasonOf(groupLines.GetLastErrorString()));
     }
     for (groupLines.MoveFirst(); !groupLines.IsEOF(); groupLines.MoveNext()) {
         int id = 0;
         if (!groupLines.ReadInt("CONTACT_ID", id)) {
-            return Fail("a group line has no number: " + groupLines.GetLastErrorString());
+            return Fail("a group line has no number: " +
+                        CADODatabase::ReasonOf(groupLines.GetLastErrorString()));
         }
         groups.insert(id);
         ordered.push_back(id);
@@ -292,14 +224,14 @@ bool CCsvImport::CheckFileGroups(const std::string& fileName, CADODatabase& text
     CADORecordset members(&textConnection);
     if (!members.Open("select * from " + fileName + kPersonalInGroupsWhere,
                       CADORecordset::openQuery)) {
-        return Fail(members.GetLastErrorString());
+        return Fail(CADODatabase::ReasonOf(members.GetLastErrorString()));
     }
     for (members.MoveFirst(); !members.IsEOF(); members.MoveNext()) {
         for (int k = 0; k < 3; ++k) {
             std::string address, list;
             if (!members.ReadText(kFileColumns[kAddress[k]].name, address) ||
                 !members.ReadText(kFileColumns[kList[k]].name, list)) {
-                return Fail(members.GetLastErrorString());
+                return Fail(CADODatabase::ReasonOf(members.GetLastErrorString()));
             }
             const std::string where = std::string(kFileColumns[kList[k]].name) + " \"" + list +
                                       "\" of the line of " + address;
@@ -326,7 +258,7 @@ bool CCsvImport::CheckFileGroups(const std::string& fileName, CADODatabase& text
         if (!members.Open(
                 "select * from " + fileName + CContactsTable::Format(kMembersWhere, group),
                 CADORecordset::openQuery)) {
-            return Fail(members.GetLastErrorString());
+            return Fail(CADODatabase::ReasonOf(members.GetLastErrorString()));
         }
         if (members.RowCount() > kMaxMembers) {
             return Fail("group " + std::to_string(group) + " has more than 10 members");
@@ -337,7 +269,12 @@ bool CCsvImport::CheckFileGroups(const std::string& fileName, CADODatabase& text
 
 bool CCsvImport::CopyFileRows(bool replace, CADORecordset& fileLines) {
     std::string error;
-    // Taken before the transaction begins, so the copy holds the table as it was.
+    // Both taken before the transaction begins, so they hold the table as it was: the book in
+    // the history, which the user can restore later, and the safety copy for this import.
+    if (m_history && !m_history->Keep(m_database, CBookHistory::kImport,
+                                      std::filesystem::path(m_path).filename().string(), error)) {
+        return Fail(error);
+    }
     if (!m_copy.Make(m_database, error)) {
         return Fail(error);
     }
@@ -373,7 +310,7 @@ bool CCsvImport::CopyRows(bool replace, CADORecordset& lines) {
         return Fail(table.Error());
     }
     if (!lines.SortBy(kSortLines)) {
-        return Fail(lines.GetLastErrorString());
+        return Fail(CADODatabase::ReasonOf(lines.GetLastErrorString()));
     }
     int index[CContactsTable::kColumnCount];
     for (int c = 0; c < CContactsTable::kColumnCount; ++c) {

@@ -1,21 +1,23 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
+#include "db/BookHistory.h"
 #include "db/SafetyCopy.h"
 #include "link/ErrorReport.h"
 
 namespace orvex {
 
 // Reads a comma-delimited contacts file, as the export writes it, into the contacts table:
-// replacing the contacts or adding to them, as the user answers. The file is read through the
-// text driver, which takes the file's columns from a "Schema.ini" section written beside it.
-// Every line is checked before it is stored, the groups and group lists of the file must agree,
-// and the rows are written in one transaction after a safety copy of the database file, so a
-// bad file leaves the database as it was. The caller shows the one report and restores.
+// replacing the contacts or adding to them, as the user answers. The file, of any name and in
+// any folder, is copied into a private staging folder (CImportStaging) under a name the text
+// driver's queries accept, with the "Schema.ini" section that gives its columns beside it; the
+// user's folder is neither written nor read for it. Every line is checked before it is stored,
+// the groups and group lists of the file must agree, and the rows are written in one
+// transaction after a safety copy of the database file, so a bad file leaves the database as it
+// was. The caller shows the one report, with Details(), and restores.
 class CCsvImport {
   public:
     static constexpr int kMaxGroups = 20;
@@ -37,23 +39,19 @@ class CCsvImport {
 
     // database: the main connection, open on the file at databasePath.
     CCsvImport(CADODatabase& database, const std::string& databasePath, CErrorReport& errors);
-    // Puts a user's own "Schema.ini" back, if that has not been done.
-    ~CCsvImport();
     CCsvImport(const CCsvImport&) = delete;
     CCsvImport& operator=(const CCsvImport&) = delete;
 
     // The text driver's connection string for a directory (ending with "/").
     static std::string TextConnectionString(const std::string& directory);
 
-    // Writes the column description of fileName into "Schema.ini" in directory. A file of the
-    // user's there keeps its other sections, and RestoreSchemaIni puts it back as it was.
-    bool WriteSchemaIni(const std::string& directory, const std::string& fileName);
-    // Puts back the "Schema.ini" that was there before WriteSchemaIni, or deletes the one it
-    // wrote.
-    void RestoreSchemaIni();
-
-    // The whole import, after WriteSchemaIni: asks whether to replace, checks the file and
-    // copies its lines. False on any failure (Error() says why).
+    // The whole import of the file at path: stages it, then runs ImportContacts on the staged
+    // copy. The staging folder is removed before this returns, whatever the outcome. False on
+    // any failure (Error() says why).
+    bool ImportFile(const std::string& path);
+    // The import of fileName in directory, a name the text driver's queries accept, described
+    // by that directory's "Schema.ini": asks whether to replace, checks the file and copies its
+    // lines. False on any failure (Error() says why).
     bool ImportContacts(const std::string& directory, const std::string& fileName);
     // Checks the file's groups and the group lists of its personal lines; writes nothing.
     bool CheckFileGroups(const std::string& fileName, CADODatabase& textConnection,
@@ -68,8 +66,13 @@ class CCsvImport {
 
     // The copy CopyFileRows made; the caller discards it or restores from it.
     CSafetyCopy& SafetyCopy() { return m_copy; }
-    // Why the import failed (for the log and the tests; the user sees Error 002).
+    // Why the import failed.
     const std::string& Error() const { return m_error; }
+    // The details of Error 002 after a failed ImportFile: the user's file and Error().
+    std::string Details() const;
+
+    // Where the book as it was is kept before the rows are copied (none: not kept).
+    void SetHistory(CBookHistory* history) { m_history = history; }
 
   private:
     bool Fail(const std::string& why);
@@ -79,8 +82,8 @@ class CCsvImport {
     CErrorReport& m_errors;
     CSafetyCopy m_copy;
     std::string m_error;
-    std::string m_schemaPath;                 // the "Schema.ini" written, "" when none
-    std::optional<std::string> m_userSchema;  // what was there before
+    std::string m_path;  // the user's file, given to ImportFile
+    CBookHistory* m_history = nullptr;
 };
 
 }  // namespace orvex

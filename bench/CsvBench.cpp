@@ -127,11 +127,9 @@ void BM_ImportReplace(benchmark::State& state) {
     CErrorReport errors;
     for (auto _ : state) {
         CCsvImport import(files.db, files.database, errors);
-        const bool ok = import.WriteSchemaIni(files.dir, "contacts.csv") &&
-                        import.ImportContacts(files.dir, "contacts.csv");
+        const bool ok = import.ImportFile(files.dir + "contacts.csv");
         std::string ignored;
         import.SafetyCopy().Discard(ignored);
-        import.RestoreSchemaIni();
         if (!ok) {
             state.SkipWithError(import.Error().c_str());
             break;

@@ -1,6 +1,7 @@
 #include "app/CsvImport.h"
 
 #include "app/CsvExport.h"
+#include "app/ImportStaging.h"
 #include "tests/app/CsvTestSupport.h"
 #include "ui/ContactsView.h"
 
@@ -58,7 +59,8 @@ class CsvImportTest : public CsvProgramTest {
         return dir + "c.csv";
     }
     bool NoLeftovers() {
-        return !Exists(frame->DatabasePath() + ".bak") && !Exists(dir + "Schema.ini");
+        return !Exists(frame->DatabasePath() + ".bak") && !Exists(dir + "Schema.ini") &&
+               Staged().empty();
     }
 };
 
@@ -160,17 +162,14 @@ TEST_F(CsvImportTest, EveryBadFileGetsError002AndChangesNothing) {
         ASSERT_FALSE(shown.empty());
         EXPECT_EQ(shown.back(), kError002);
         EXPECT_EQ(std::count(shown.begin(), shown.end(), kError002), 1);
+        // The details name the file the user chose, never the staged copy.
+        const std::string details = box.Details(kError002);
+        EXPECT_EQ(details.rfind(dir + "bad.csv could not be imported: ", 0), 0u) << details;
+        EXPECT_EQ(details.find(CImportStaging::kPrefix), std::string::npos) << details;
         EXPECT_EQ(Dump(), before);
         EXPECT_TRUE(NoLeftovers());
         EXPECT_TRUE(Db().IsOpen());
     }
-    // A name that cannot stand bare in the query fails before any question.
-    box.shown.clear();
-    WriteFile("my contacts.csv", kHeader + SCsvLine(1, "Ann").Text());
-    Import(dir + "my contacts.csv", IDYES);
-    EXPECT_EQ(box.Shown(), std::vector<std::string>{kError002});
-    EXPECT_EQ(Dump(), before);
-    EXPECT_TRUE(NoLeftovers());
 }
 
 TEST_F(CsvImportTest, AddingGroupsBeyondTwentyFails) {
@@ -236,18 +235,19 @@ TEST_F(CsvImportTest, AFailedCopyIsUndoneByItsTransactionAlone) {
     WriteFile("c.csv", kHeader + SCsvLine(1, "Ann").Text() + SCsvLine(2, "Zed").Set(8, "7").Text());
     CErrorReport errors;
     box.answer = IDYES;
-    {
-        CCsvImport import(Db(), frame->DatabasePath(), errors);
-        ASSERT_TRUE(import.WriteSchemaIni(dir, "c.csv"));
-        EXPECT_FALSE(import.ImportContacts(dir, "c.csv"));
-        EXPECT_NE(import.Error().find("DEFAULT_ADDRESS"), std::string::npos) << import.Error();
-        // Nothing restored yet: the rows Ann's line added went with the rollback.
-        EXPECT_EQ(Dump(), before);
-        EXPECT_TRUE(import.SafetyCopy().Exists());
-        std::string error;
-        EXPECT_TRUE(import.SafetyCopy().Discard(error));
-    }
-    EXPECT_FALSE(Exists(dir + "Schema.ini")) << "the object takes its description file along";
+    CCsvImport import(Db(), frame->DatabasePath(), errors);
+    EXPECT_FALSE(import.ImportFile(dir + "c.csv"));
+    EXPECT_EQ(import.Error(), "the line of CONTACT_ID 2: DEFAULT_ADDRESS is not 0 to 3");
+    EXPECT_EQ(import.Details(), dir +
+                                    "c.csv could not be imported: the line of CONTACT_ID 2: "
+                                    "DEFAULT_ADDRESS is not 0 to 3.");
+    // Nothing restored yet: the rows Ann's line added went with the rollback.
+    EXPECT_EQ(Dump(), before);
+    EXPECT_TRUE(import.SafetyCopy().Exists());
+    EXPECT_TRUE(Staged().empty()) << "the staging folder goes before the caller reports";
+    EXPECT_FALSE(Exists(dir + "Schema.ini"));
+    std::string error;
+    EXPECT_TRUE(import.SafetyCopy().Discard(error));
 }
 
 }  // namespace

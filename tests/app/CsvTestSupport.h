@@ -7,10 +7,13 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -93,8 +96,37 @@ struct SCsvLine {
     }
 };
 
+// Every row of a contacts table in identifier order, its 22 fields as texts.
+inline std::string DumpTable(CADODatabase& db) {
+    CADORecordset rs(&db);
+    EXPECT_TRUE(rs.Open(CContactsTable::kTable, CADORecordset::openTable))
+        << rs.GetLastErrorString();
+    rs.SortBy(CContactsTable::kSortById);
+    std::string out;
+    for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
+        for (const auto& column : CContactsTable::kColumns) {
+            std::string v;
+            rs.ReadText(column.name, v);
+            out += v + (column.name == std::string("strNote") ? "\n" : ",");
+        }
+    }
+    return out;
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> Listing(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // The whole program on its shipped empty database in a program directory of its own, with the
-// file dialogs and the message boxes under the test's control.
+// file dialogs and the message boxes under the test's control. Imports stage their files in
+// the folder run, the test's own $XDG_RUNTIME_DIR.
 class CsvProgramTest : public CProgramTest {
   protected:
     void SetUp() override {
@@ -102,6 +134,20 @@ class CsvProgramTest : public CProgramTest {
         ShipDatabase();
         StartProgram();
         box.shown.clear();
+        run = dir + "run";
+        std::filesystem::create_directory(run);
+        std::filesystem::permissions(run, std::filesystem::perms::owner_all);
+        const char* old = std::getenv("XDG_RUNTIME_DIR");
+        oldRuntime = old ? std::optional<std::string>(old) : std::nullopt;
+        setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+    }
+    void TearDown() override {
+        if (oldRuntime) {
+            setenv("XDG_RUNTIME_DIR", oldRuntime->c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+        CProgramTest::TearDown();
     }
 
     CADODatabase& Db() { return frame->Database(); }
@@ -127,21 +173,7 @@ class CsvProgramTest : public CProgramTest {
     }
 
     // Every row of the table in identifier order, its 22 fields as texts.
-    std::string Dump() {
-        CADORecordset rs(&Db());
-        EXPECT_TRUE(rs.Open(CContactsTable::kTable, CADORecordset::openTable))
-            << rs.GetLastErrorString();
-        rs.SortBy(CContactsTable::kSortById);
-        std::string out;
-        for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
-            for (const auto& column : CContactsTable::kColumns) {
-                std::string v;
-                rs.ReadText(column.name, v);
-                out += v + (column.name == std::string("strNote") ? "\n" : ",");
-            }
-        }
-        return out;
-    }
+    std::string Dump() { return DumpTable(Db()); }
 
     void WriteFile(const std::string& name, const std::string& bytes) {
         std::ofstream(dir + name, std::ios::binary | std::ios::trunc) << bytes;
@@ -156,6 +188,11 @@ class CsvProgramTest : public CProgramTest {
         frame->Action(CMainFrame::kCmdExport)->trigger();
     }
     bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+    // What the imports left in the folder they stage their files in.
+    std::vector<std::string> Staged() { return Listing(run); }
+
+    std::string run;  // the imports' staging base, without a trailing "/"
+    std::optional<std::string> oldRuntime;
 };
 
 // Closes the next message box the program shows and keeps its icon, caption and text.
