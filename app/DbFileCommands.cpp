@@ -59,6 +59,9 @@ void CDbFileCommands::OnLoadDbFile() {
             m_frame.ReloadContactsView(row);
         }
     };
+    // What an interrupted run left beside it is taken care of first (the safety copy of an
+    // operation that did not end goes into the history, not lost and not left lying).
+    m_frame.TidyLeftovers(path);
     switch (m_frame.OpenDatabaseFile(path)) {
         case CMainFrame::EOpenResult::kOk:
             m_frame.ReloadContactsView(0);

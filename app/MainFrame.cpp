@@ -22,6 +22,7 @@
 #include "app/CsvCommands.h"
 #include "app/DbFileCommands.h"
 #include "app/LeftView.h"
+#include "app/LeftoverFiles.h"
 #include "app/LinkEvent.h"
 #include "app/QtFileChooser.h"
 #include "app/SwitchSplitterWnd.h"
@@ -35,23 +36,25 @@
 #include "ui/ContactsView.h"
 #include "ui/GroupsDlg.h"
 #include "ui/QtText.h"
+#include "ui/RestoreBookDlg.h"
 
 namespace orvex {
 
 namespace {
 
 // Commands that wait while the program is busy with a transfer or an edit.
-constexpr int kBusyCommands[] = {CMainFrame::kCmdDownload,      CMainFrame::kCmdUpload,
-                                 CMainFrame::kCmdConfiguration, CMainFrame::kCmdPersonal,
-                                 CMainFrame::kCmdGroups,        CMainFrame::kCmdBackup,
-                                 CMainFrame::kCmdLoadDb,        CMainFrame::kCmdImport,
-                                 CMainFrame::kCmdExport,        CMainFrame::kCmdHelp};
+constexpr int kBusyCommands[] = {
+    CMainFrame::kCmdDownload, CMainFrame::kCmdUpload,     CMainFrame::kCmdConfiguration,
+    CMainFrame::kCmdPersonal, CMainFrame::kCmdGroups,     CMainFrame::kCmdBackup,
+    CMainFrame::kCmdLoadDb,   CMainFrame::kCmdImport,     CMainFrame::kCmdExport,
+    CMainFrame::kCmdHelp,     CMainFrame::kCmdRestoreBook};
 
 }  // namespace
 
 CMainFrame::CMainFrame(const std::string& programDirectory)
     : m_programDirectory(programDirectory),
       m_portMapPath(CPortMap::PathIn(programDirectory)),
+      m_history(programDirectory + "history/"),
       m_platformChooser(std::make_unique<CQtFileChooser>(this)),
       m_dbFileCommands(std::make_unique<CDbFileCommands>(*this)),
       m_csvCommands(std::make_unique<CCsvCommands>(*this)),
@@ -105,6 +108,14 @@ void CMainFrame::CreateActions() {
         {kCmdBackup, "&File", "&Backup DB File...", QKeySequence("Ctrl+B"),
          "Backup current database file", "Backup DB file", QStyle::SP_DialogSaveButton,
          "document-save-as"},
+        {kCmdRestoreBook,
+         "&File",
+         "&Restore Earlier Book...",
+         {},
+         "Restore the contacts as they were before a download, import or restore",
+         "Restore earlier book",
+         QStyle::SP_BrowserReload,
+         "document-revert"},
         {0, "&File", nullptr, {}, nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
         {kCmdImport, "&File", "&Import...", QKeySequence("Ctrl+I"), "Import comma delimited file",
          "Import", QStyle::SP_ArrowRight, "document-import"},
@@ -179,6 +190,7 @@ void CMainFrame::CreateActions() {
     connect(Action(kCmdUpload), &QAction::triggered, this, [this] { m_transfers->OnUpload(); });
     connect(Action(kCmdImport), &QAction::triggered, this, [this] { m_csvCommands->OnImport(); });
     connect(Action(kCmdHelp), &QAction::triggered, this, [this] { OnHelp(); });
+    connect(Action(kCmdRestoreBook), &QAction::triggered, this, [this] { OnRestoreBook(); });
 }
 
 void CMainFrame::CreateToolBar() {
@@ -317,13 +329,33 @@ std::string CMainFrame::WhyUnusable(const std::string& path) {
            "start again.";
 }
 
+void CMainFrame::TidyLeftovers(const std::string& path) {
+    const CLeftoverFiles::SResult result = CLeftoverFiles::TidyBeside(path, m_history);
+    if (!result.adopted.empty()) {
+        statusBar()->showMessage(
+            "The contacts kept by an interrupted download or import are now in File > "
+            "Restore Earlier Book.",
+            15000);
+    }
+    if (!result.error.empty()) {
+        m_device.Errors().Problem(
+            "The safety copy left by an interrupted operation could not be "
+            "taken into the history of earlier books; it stays where it "
+            "is:\n" +
+            result.error);
+    }
+}
+
 void CMainFrame::DatabasePhase() {
     CErrorReport& errors = m_device.Errors();
+    CLeftoverFiles::TidyProgramDirectory(m_programDirectory);
+    TidyLeftovers(m_databasePath);
     // Held by another copy of the program counts as missing, as the file cannot be used; the
     // details then say that it is there and who holds it.
     if (!CDatabaseFile::CanOpenExclusively(m_databasePath)) {
         errors.Error201LastUsed(WhyUnusable(m_databasePath));
         m_databasePath = m_programDirectory + "Orvex.mdb";
+        TidyLeftovers(m_databasePath);
         if (!CDatabaseFile::CanOpenExclusively(m_databasePath)) {
             errors.Error201Default(WhyUnusable(m_databasePath));
             m_startupFailed = true;
@@ -332,12 +364,13 @@ void CMainFrame::DatabasePhase() {
     }
     m_connectionString = CContactsTable::ConnectionString(m_databasePath);
     if (!m_database.Open(m_connectionString, "", "")) {
-        errors.Error202();
+        errors.Error202(m_databasePath + ": " + m_database.GetErrorDescription());
         m_startupFailed = true;
         return;
     }
     if (!CContactsTable::OpenPersonal(m_personal)) {
-        errors.Error203();
+        errors.Error203(m_databasePath + ": " +
+                        CADODatabase::ReasonOf(m_personal.GetLastErrorString()));
         m_startupFailed = true;
     }
 }
@@ -407,7 +440,7 @@ bool CMainFrame::RestoreFromSafetyCopy(CSafetyCopy& copy) {
         }
     }
     if (!m_database.Open(m_connectionString, "", "")) {
-        m_device.Errors().Error202();
+        m_device.Errors().Error202(m_databasePath + ": " + m_database.GetErrorDescription());
         close();
         return false;
     }
@@ -467,6 +500,33 @@ void CMainFrame::SetMinTrackSize(int width, int height) {
 void CMainFrame::OnConfiguration() {
     CConfigDlg dialog(m_device.Link(), m_portMap, m_portMapPath, this);
     dialog.exec();
+}
+
+void CMainFrame::OnRestoreBook() {
+    CRestoreBookDlg dialog(
+        m_history,
+        [this](const SBookEntry& entry, std::string& error) { return RestoreBook(entry, error); },
+        this);
+    dialog.exec();
+}
+
+bool CMainFrame::RestoreBook(const SBookEntry& entry, std::string& error) {
+    // The book being restored is spared when the history makes room for the current one.
+    if (!m_history.Keep(m_database, CBookHistory::kRestore, "", error, entry.path)) {
+        return false;
+    }
+    m_personal.Close();
+    m_second.Close();
+    m_database.Close();
+    const bool restored = m_history.RestoreInto(entry, m_databasePath, error);
+    // Restored or not, the file at the database's path is opened again.
+    if (OpenDatabaseFile(m_databasePath) == EOpenResult::kConnectionFailed) {
+        m_device.Errors().Error202(m_databasePath + ": " + m_database.GetErrorDescription());
+        close();
+        return false;
+    }
+    ReloadContactsView(0);
+    return restored;
 }
 
 void CMainFrame::OnHelp() {

@@ -9,6 +9,7 @@
 #include "app/settings/PortMap.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
+#include "db/BookHistory.h"
 #include "db/SafetyCopy.h"
 #include "link/DeviceTransfer.h"
 #include "link/MessageTarget.h"
@@ -46,6 +47,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
         kCmdImport = 32785,
         kCmdExport = 32786,
         kCmdHelp = 32787,
+        kCmdRestoreBook = 32788,
         kCmdAbout = 57664,
         kCmdExit = 57665,
     };
@@ -95,6 +97,11 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     const std::string& DatabasePath() const { return m_databasePath; }
     const std::string& ProgramDirectory() const { return m_programDirectory; }
     const std::string& SettingsPath() const { return m_settingsPath; }
+    // The books that downloads, imports and restores replaced.
+    CBookHistory& History() { return m_history; }
+    // Takes care of what an interrupted run left beside the database file at path (before it
+    // is opened): a safety copy goes into the history, and the user is told so.
+    void TidyLeftovers(const std::string& path);
     // The device each port name opens, and the file that keeps it.
     CPortMap& PortMap() { return m_portMap; }
     const std::string& PortMapPath() const { return m_portMapPath; }
@@ -120,6 +127,10 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     // is told where it is. When the database does not open again Error 202 is shown and the
     // window closes; the result then is false.
     bool RestoreFromSafetyCopy(CSafetyCopy& copy);
+    // Replaces the open book with an earlier one: the current book goes into the history
+    // first, so that this too can be undone. False with the reason; the current book then
+    // stays open.
+    bool RestoreBook(const SBookEntry& entry, std::string& error);
 
   signals:
     // The About command; the application object shows the box.
@@ -144,6 +155,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     void CreateClientArea();
     void UpdateCommandStates();
     void OnConfiguration();
+    void OnRestoreBook();
     void OnHelp();
     void OnStatusTimer();
     int CountTableRows();
@@ -165,6 +177,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     std::string m_programDirectory;
     std::string m_settingsPath;
     std::string m_portMapPath;
+    CBookHistory m_history;
     CPortMap m_portMap;
     CDeviceTransfer m_device;
     IFileChooser* m_fileChooser = nullptr;

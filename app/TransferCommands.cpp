@@ -124,15 +124,20 @@ void CTransferCommands::StartDownload() {
     link.SetExpectedCount(total);
     link.SetTransferredCount(0);
 
-    // Nothing is deleted before the safety copy is on disk and the transaction is open.
+    // Nothing is deleted before the book is kept in the history, the safety copy is on disk and
+    // the transaction is open.
     CADODatabase& database = m_frame.Database();
     std::string error;
+    if (!m_frame.History().Keep(database, CBookHistory::kDownload, "", error)) {
+        EndDownloadEarly();
+        device.Errors().Error309(error);
+        return;
+    }
     m_safety = std::make_unique<CSafetyCopy>(m_frame.DatabasePath());
     if (!m_safety->Make(database, error)) {
         m_safety.reset();
         EndDownloadEarly();
-        ShowProblem(error);
-        device.Errors().Error309();
+        device.Errors().Error309(error);
         return;
     }
     m_transaction = database.BeginTrans();
@@ -149,8 +154,8 @@ void CTransferCommands::StartDownload() {
         m_safety->Discard(ignored);
         m_safety.reset();
         EndDownloadEarly();
-        ShowProblem("The contacts table could not be emptied: " + reason);
-        device.Errors().Error309();
+        device.Errors().Error309("The contacts table of " + m_frame.DatabasePath() +
+                                 " could not be emptied: " + reason);
         return;
     }
     m_storeFailed = false;
@@ -165,7 +170,7 @@ void CTransferCommands::OnRecord() {
         return;
     }
     if (!StoreRecord()) {
-        FailWhileStoring();
+        FailWhileStoring("A contact from the device could not be stored");
         return;
     }
     Progress().Step();
@@ -255,13 +260,13 @@ void CTransferCommands::FinishDownload() {
     CDeviceTransfer& device = m_frame.Device();
     CADODatabase& database = m_frame.Database();
     if (device.DeviceGroupCount() > 0 && !RebuildGroupLists()) {
-        FailWhileStoring();
+        FailWhileStoring("The groups of the contacts could not be stored");
         return;
     }
     device.SetGroupCounter(0);
     m_working.reset();
     if (!database.CommitTrans()) {
-        FailWhileStoring();
+        FailWhileStoring("The downloaded contacts could not be written to disk");
         return;
     }
     m_transaction = false;
@@ -279,14 +284,18 @@ void CTransferCommands::FinishDownload() {
 
 // A record that cannot be stored ends the download as a stop from the PC's side would, so
 // the device is left alone; the user still learns that the download failed.
-void CTransferCommands::FailWhileStoring() {
+void CTransferCommands::FailWhileStoring(const std::string& what) {
     m_storeFailed = true;
+    m_storeFailure =
+        what + " in " + m_frame.DatabasePath() + ": " + m_frame.Database().GetErrorDescription();
     m_frame.SendMessage(kMsgFailure, 0, kFailureStopped);
 }
 
 void CTransferCommands::AbortDownload(bool stopped) {
     CDeviceTransfer& device = m_frame.Device();
     const bool failed = !stopped || m_storeFailed;
+    const std::string cause = stopped && m_storeFailed ? m_storeFailure : std::string();
+    m_storeFailure.clear();
     m_storeFailed = false;
     m_frame.SetBusy(false);
     device.Link().SetDownloading(false);
@@ -307,7 +316,9 @@ void CTransferCommands::AbortDownload(bool stopped) {
         m_frame.ReloadContactsView(0);
     }
     if (failed) {
-        device.Errors().Error309();
+        // A failure of the PC's own (a full disk) says so; the link's failures speak for
+        // themselves.
+        device.Errors().Error309(cause);
     }
 }
 

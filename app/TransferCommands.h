@@ -59,7 +59,8 @@ class CTransferCommands {
     void FinishDownload();
     void AbortDownload(bool stopped);
     void EndDownloadEarly();
-    void FailWhileStoring();
+    // `what` failed to be stored; the database's reason is added.
+    void FailWhileStoring(const std::string& what);
     bool ReadPersonalRow(CADORecordset& row);
     void CollectMembers(SGroupSlot& slot);
     void EndUploadEarly();
@@ -73,6 +74,7 @@ class CTransferCommands {
     std::unique_ptr<CSafetyCopy> m_safety;
     bool m_transaction = false;
     bool m_storeFailed = false;
+    std::string m_storeFailure;  // what the user is told with Error 309
 };
 
 }  // namespace orvex

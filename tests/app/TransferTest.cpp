@@ -19,6 +19,7 @@
 #include "link/LinkState.h"
 #include "tests/QtTestApp.h"
 #include "tests/app/ProgramTestSupport.h"
+#include "tests/app/settings/TempFolder.h"
 #include "tests/link/RecordingWindow.h"
 #include "tests/link/SimOnPty.h"
 #include "ui/CommProgressDlg.h"
@@ -233,8 +234,37 @@ TEST_F(TransferTest, NoSafetyCopyNoDownload) {
     Run(CMainFrame::kCmdDownload);
     ASSERT_GE(box.Shown().size(), 2u);
     EXPECT_EQ(box.Shown().back(), "Error 309|Download failed!");
+    EXPECT_NE(box.Details("Error 309|Download failed!").find(dir + "Orvex.mdb.bak"),
+              std::string::npos)
+        << "the cause, not a link fault";
     EXPECT_EQ(Rows(), before);
     EXPECT_TRUE(fs::is_directory(dir + "Orvex.mdb.bak"));
+}
+
+// The disk fills while the records are stored: Error 309 names the database and the reason,
+// and the contacts are those of before.
+TEST_F(TransferTest, ADiskThatFillsDuringADownloadIsSaidSo) {
+    sim::CPagerBook book;
+    for (uint16_t n = 1; n <= 120; ++n) {
+        sim::SPersonalEntry entry = Entry(n, "Person" + std::to_string(n), "Surname");
+        entry.texts[sim::kNote] = std::string(200, 'x');
+        book.PutEntry(entry);
+    }
+    Start(book);
+    Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (5, 5, 0, 'Kept')");
+    const auto before = Rows();
+    const auto size = fs::file_size(dir + "Orvex.mdb");
+    {
+        // Room for the safety copy, not for the downloaded book.
+        const FileSizeLimit limit(size + 8192);
+        Run(CMainFrame::kCmdDownload);
+    }
+    const std::string report = "Error 309|Download failed!";
+    ASSERT_EQ(box.Shown().back(), report);
+    const std::string details = box.Details(report);
+    EXPECT_NE(details.find(dir + "Orvex.mdb"), std::string::npos) << details;
+    EXPECT_EQ(Rows(), before);
+    EXPECT_FALSE(BackupExists());
 }
 
 // The adapter pulled out in the middle of a download: the download fails as after a time-out,
@@ -269,6 +299,32 @@ TEST_F(TransferTest, AnAdapterPulledOutMidDownloadCostsNoContactAndIsFoundAgain)
     EXPECT_EQ(frame->StatusText(CMainFrame::kPanePort), "COM1");
     app.reset();
     back.reset();
+}
+
+// A download keeps the book it replaces; restoring that book brings the contacts back and
+// keeps the downloaded book in its turn.
+TEST_F(TransferTest, ADownloadCanBeTakenBack) {
+    Start(sim::CPagerBook::Sample());
+    Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) values (5, 5, 0, 'Kept')");
+    const auto before = Rows();
+    Run(CMainFrame::kCmdDownload);
+    ASSERT_NE(Rows(), before);
+    const auto downloaded = Rows();
+    auto books = frame->History().List();
+    ASSERT_EQ(books.size(), 1u);
+    EXPECT_EQ(books[0].operation, CBookHistory::kDownload);
+    EXPECT_EQ(books[0].personal, 1);
+
+    std::string error;
+    ASSERT_TRUE(frame->RestoreBook(books[0], error)) << error;
+    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(frame->ContactsView()->Grid()->Model()->rowCount(), 1);
+    EXPECT_EQ(frame->StatusText(CMainFrame::kPaneCounts), "P:001/G:00");
+    books = frame->History().List();
+    ASSERT_EQ(books.size(), 2u);
+    EXPECT_EQ(books[0].operation, CBookHistory::kRestore);
+    ASSERT_TRUE(frame->RestoreBook(books[0], error)) << error;
+    EXPECT_EQ(Rows(), downloaded) << "a restore can be undone too";
 }
 
 // --- Upload ---------------------------------------------------------------------------------

@@ -1,0 +1,128 @@
+#include "app/LeftoverFiles.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "db/BookHistory.h"
+#include "db/DatabaseFile.h"
+
+namespace orvex {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The size of a rollback journal's header that says whether it holds anything.
+constexpr std::streamsize kJournalHeader = 28;
+
+bool IsRegularFile(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::symlink_status(path, ec));
+}
+
+// "<prefix>XXXXXX": the name mkstemp gave a temporary file made from that prefix.
+bool IsTempOf(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    for (size_t i = prefix.size(); i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Remove(const fs::path& path, std::vector<std::string>& removed) {
+    std::error_code ec;
+    if (fs::remove(path, ec)) {
+        removed.push_back(path.string());
+    }
+}
+
+}  // namespace
+
+bool CLeftoverFiles::IsEmptyJournal(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    char header[kJournalHeader] = {};
+    in.read(header, kJournalHeader);
+    for (std::streamsize i = 0; i < in.gcount(); ++i) {
+        if (header[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+CLeftoverFiles::SResult CLeftoverFiles::TidyBeside(const std::string& databasePath,
+                                                   CBookHistory& history) {
+    SResult result;
+    // A file that another program holds may be in the middle of an operation.
+    if (!CDatabaseFile::CanOpenExclusively(databasePath)) {
+        return result;
+    }
+    const fs::path database(databasePath);
+    const std::string bak = databasePath + ".bak";
+    if (IsRegularFile(bak)) {
+        std::string error;
+        if (history.Adopt(bak, CBookHistory::kInterrupted, database.filename().string(), error)) {
+            result.adopted.push_back(bak);
+        } else {
+            result.error = error;
+        }
+    }
+    const std::string journal = databasePath + "-journal";
+    if (IsRegularFile(journal) && IsEmptyJournal(journal)) {
+        Remove(journal, result.removed);
+    }
+    const fs::path folder = database.has_parent_path() ? database.parent_path() : fs::path(".");
+    const std::string name = database.filename().string();
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string file = entry.path().filename().string();
+        if ((IsTempOf(file, "." + name + ".") || IsTempOf(file, "." + name + ".bak.")) &&
+            IsRegularFile(entry.path())) {
+            Remove(entry.path(), result.removed);
+        }
+    }
+    return result;
+}
+
+std::vector<std::string> CLeftoverFiles::TidyProgramDirectory(const std::string& programDirectory) {
+    std::vector<std::string> removed;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(programDirectory, ec)) {
+        // ".<name>.<pid>-<n>.tmp", as the program's atomic writes name their temporary files.
+        const std::string file = entry.path().filename().string();
+        if (file.size() < 8 || file[0] != '.' || file.compare(file.size() - 4, 4, ".tmp") != 0) {
+            continue;
+        }
+        const size_t dash = file.rfind('-');
+        const size_t dot = dash == std::string::npos ? std::string::npos : file.rfind('.', dash);
+        if (dot == std::string::npos || dot == 0) {
+            continue;
+        }
+        const std::string pidText = file.substr(dot + 1, dash - dot - 1);
+        if (pidText.empty() || pidText.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const long pid = std::strtol(pidText.c_str(), nullptr, 10);
+        const bool running =
+            pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+        if (!running && IsRegularFile(entry.path())) {
+            Remove(entry.path(), removed);
+        }
+    }
+    return removed;
+}
+
+}  // namespace orvex
