@@ -290,6 +290,11 @@ int CContactEditor::SaveContact(bool isNew) {
     int id = 0;
     if (isNew) {
         id = CContactsTable::NextContactId(database);
+        if (id <= 0) {
+            // A number made up from a maximum that could not be read could repeat one in use.
+            m_failure = "the highest contact number in the table cannot be read";
+            return -1;
+        }
         target = &temp;
         if (!temp.Open(CContactsTable::kTable, CADORecordset::openTable) || !temp.AddNew() ||
             !temp.WriteInt("iCID", id) || !temp.WriteInt("iEIdx", id) ||

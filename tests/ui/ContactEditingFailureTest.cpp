@@ -60,6 +60,27 @@ TEST_F(ContactEditingFailureTest, IdentifierBeyondSixteenBitsIsReportedAndNothin
     EXPECT_EQ(last, "Power");
 }
 
+// A table whose highest number cannot be read (another tool stored a real there) gives no
+// number to a new contact: it is refused, never saved under a made-up number.
+TEST_F(ContactEditingFailureTest, ANewContactNeedsANumberThatCanBeRead) {
+    Add(1, "Ann");
+    ASSERT_TRUE(
+        host.database.Execute("insert into t_Contacts (iCID, iEIdx, iGroup, strFName) "
+                              "values (1e300, 2, 1, 'Odd group')"))
+        << host.database.GetLastErrorString();
+    MakeView();
+    Click(V::kNew);
+    Type(V::kFirstName, "Bo");
+    Click(V::kSave);
+    ExpectOneFailure("The contact could not be saved.", "cannot be read");
+    CADORecordset count(&host.database);
+    ASSERT_TRUE(count.Open("select count(*) from t_Contacts", CADORecordset::openQuery));
+    int rows = 0;
+    ASSERT_TRUE(count.ReadInt(0, rows));
+    EXPECT_EQ(rows, 2) << "nothing was saved";
+    EXPECT_FALSE(Listed("Bo"));
+}
+
 TEST_F(ContactEditingFailureTest, RefusedRenumberingRollsTheEditBack) {
     Add(1, "Ann");
     Add(2, "Bob");
