@@ -1,5 +1,6 @@
 #include "db/SchemaIni.h"
 
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -89,7 +90,7 @@ bool ParseColumn(const std::string& value, CSchemaIni::SColumnDef& def, std::str
         char* end = nullptr;
         const long w = std::strtol(width.c_str(), &end, 10);
         if (CWin1252::Folded(widthWord) != "width" || width.empty() || *end != '\0' || w <= 0 ||
-            !extra.empty()) {
+            w > INT_MAX || !extra.empty()) {
             error = "the column \"" + value + "\" has an unknown width";
             return false;
         }
