@@ -106,7 +106,7 @@ void CRestoreBookDlg::CreateControls() {
                                  QStringLiteral("Personal"), QStringLiteral("Groups")});
     m_books->setAccessibleName(QStringLiteral("Earlier books"));
     m_books->setRootIsDecorated(false);
-    m_books->setMinimumSize(DluX(260), DluY(90));
+    m_books->setMinimumSize(DluX(340), DluY(90));
     booksLabel->setBuddy(m_books);
 
     auto* contactsLabel = new QLabel(QStringLiteral("&Contacts in this book:"), this);
@@ -114,7 +114,7 @@ void CRestoreBookDlg::CreateControls() {
                                        QStringLiteral("Wireless Address"),
                                        QStringLiteral("Work Email"), QStringLiteral("Home Email")});
     m_contacts->setAccessibleName(QStringLiteral("Contacts in this book"));
-    m_contacts->setMinimumSize(DluX(260), DluY(110));
+    m_contacts->setMinimumSize(DluX(340), DluY(110));
     contactsLabel->setBuddy(m_contacts);
 
     m_restore = new QPushButton(QStringLiteral("&Restore"), this);
