@@ -17,16 +17,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The size of a rollback journal's header that says whether it holds anything.
-constexpr std::streamsize kJournalHeader = 28;
+// A rollback journal whose first bytes (its magic number) are zero holds nothing SQLite
+// would play back: it treats such a file as no journal at all. A kill before the journal's
+// first sync leaves exactly that.
+constexpr std::streamsize kJournalMagic = 8;
 
 bool IsRegularFile(const fs::path& path) {
     std::error_code ec;
     return fs::is_regular_file(fs::symlink_status(path, ec));
 }
 
-// "<prefix>XXXXXX": the name mkstemp gave a temporary file made from that prefix.
-bool IsTempOf(const std::string& name, const std::string& prefix) {
+// "<prefix>XXXXXX": the name mkstemp gave a temporary file made from that prefix, or the
+// rollback journal SQLite made beside such a file ("<prefix>XXXXXX-journal").
+bool IsTempOf(std::string name, const std::string& prefix) {
+    const std::string journal = "-journal";
+    if (name.size() > journal.size() &&
+        name.compare(name.size() - journal.size(), journal.size(), journal) == 0) {
+        name.resize(name.size() - journal.size());
+    }
     if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
         return false;
     }
@@ -53,8 +61,8 @@ bool CLeftoverFiles::IsEmptyJournal(const std::string& path) {
     if (!in) {
         return false;
     }
-    char header[kJournalHeader] = {};
-    in.read(header, kJournalHeader);
+    char header[kJournalMagic] = {};
+    in.read(header, kJournalMagic);
     for (std::streamsize i = 0; i < in.gcount(); ++i) {
         if (header[i] != 0) {
             return false;
@@ -95,6 +103,21 @@ CLeftoverFiles::SResult CLeftoverFiles::TidyBeside(const std::string& databasePa
         }
     }
     return result;
+}
+
+std::vector<std::string> CLeftoverFiles::TidyHistory(const std::string& historyFolder) {
+    std::vector<std::string> removed;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(historyFolder, ec)) {
+        // ".<book>.mdb.XXXXXX" (and its journal): a copy that never took its name.
+        const std::string file = entry.path().filename().string();
+        const size_t mdb = file.find(".mdb.");
+        if (file.size() > 1 && file[0] == '.' && mdb != std::string::npos &&
+            IsTempOf(file, file.substr(0, mdb + 5)) && IsRegularFile(entry.path())) {
+            Remove(entry.path(), removed);
+        }
+    }
+    return removed;
 }
 
 std::vector<std::string> CLeftoverFiles::TidyProgramDirectory(const std::string& programDirectory) {

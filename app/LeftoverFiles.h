@@ -15,7 +15,7 @@ class CBookHistory;
 // - a rollback journal that holds nothing (empty or with a zeroed header) is removed; one
 //   with content is left for SQLite, which rolls it back when the file is opened;
 // - the temporary files of the program's own atomic copies beside the file
-//   (".<file>.XXXXXX", ".<file>.bak.XXXXXX") are removed.
+//   (".<file>.XXXXXX", ".<file>.bak.XXXXXX", and their journals) are removed.
 // It runs only while no program holds the database file, so no operation can be under way.
 class CLeftoverFiles {
   public:
@@ -30,7 +30,11 @@ class CLeftoverFiles {
     // (".OrvexMgr.ini.<pid>-<n>.tmp" and the like) whose process no longer runs.
     static std::vector<std::string> TidyProgramDirectory(const std::string& programDirectory);
 
-    // A journal that cannot roll anything back.
+    // The copies in the history folder that an interrupted keep left before they took their
+    // name. Only while this copy of the program is the only one (no keep can be under way).
+    static std::vector<std::string> TidyHistory(const std::string& historyFolder);
+
+    // A journal that cannot roll anything back: empty, or its magic number zeroed.
     static bool IsEmptyJournal(const std::string& path);
 };
 

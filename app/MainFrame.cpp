@@ -349,6 +349,7 @@ void CMainFrame::TidyLeftovers(const std::string& path) {
 void CMainFrame::DatabasePhase() {
     CErrorReport& errors = m_device.Errors();
     CLeftoverFiles::TidyProgramDirectory(m_programDirectory);
+    CLeftoverFiles::TidyHistory(m_history.Folder());
     TidyLeftovers(m_databasePath);
     // Held by another copy of the program counts as missing, as the file cannot be used; the
     // details then say that it is there and who holds it.

@@ -26,6 +26,9 @@ TEST_F(LeftoverFilesTest, TheNextStartTakesCareOfWhatAKillLeft) {
     fs::copy_file(dir + "Orvex.mdb", dir + "Orvex.mdb.bak");
     std::ofstream(dir + "Orvex.mdb-journal", std::ios::binary) << std::string(512, '\0');
     std::ofstream(dir + ".Orvex.mdb.a1B2c3") << "half a copy";
+    std::ofstream(dir + ".Orvex.mdb.bak.Zz9y8X-journal") << "its journal";
+    fs::create_directory(dir + "history");
+    std::ofstream(dir + "history/.20261208-080000-001Z-import.mdb.Q1w2E3") << "half a book";
     std::ofstream(dir + ".OrvexMgr.ini.999999999-0.tmp") << "half a settings file";
     std::ofstream(dir + "notes.txt") << "the user's own";
     StartProgram();
@@ -37,6 +40,8 @@ TEST_F(LeftoverFilesTest, TheNextStartTakesCareOfWhatAKillLeft) {
     EXPECT_EQ(books[0].personal, 0);
     EXPECT_FALSE(fs::exists(dir + "Orvex.mdb-journal"));
     EXPECT_FALSE(fs::exists(dir + ".Orvex.mdb.a1B2c3"));
+    EXPECT_FALSE(fs::exists(dir + ".Orvex.mdb.bak.Zz9y8X-journal"));
+    EXPECT_FALSE(fs::exists(dir + "history/.20261208-080000-001Z-import.mdb.Q1w2E3"));
     EXPECT_FALSE(fs::exists(dir + ".OrvexMgr.ini.999999999-0.tmp"));
     EXPECT_TRUE(fs::exists(dir + "notes.txt"));
     EXPECT_NE(frame->StatusText(0).toStdString().find("Restore Earlier Book"), std::string::npos);
@@ -81,6 +86,10 @@ TEST(JournalTest, OnlyAJournalWithoutAHeaderIsEmpty) {
     std::ofstream(file, std::ios::binary) << "";
     EXPECT_TRUE(CLeftoverFiles::IsEmptyJournal(file.string()));
     std::ofstream(file, std::ios::binary) << std::string(28, '\0') << "rest";
+    EXPECT_TRUE(CLeftoverFiles::IsEmptyJournal(file.string()));
+    // Killed before its first sync: the magic zeroed, the rest of the header written.
+    std::ofstream(file, std::ios::binary)
+        << std::string(8, '\0') << "\x01\x02\x03\x04nonce" << std::string(20, '\x10');
     EXPECT_TRUE(CLeftoverFiles::IsEmptyJournal(file.string()));
     std::ofstream(file, std::ios::binary)
         << "\xd9\xd5\x05\xf9\x20\xa1\x63\xd7" << std::string(20, '\0');
