@@ -18,33 +18,6 @@ namespace orvex {
 
 namespace {
 
-constexpr const char* kSchemaColumns =
-    "Format=CSVDelimited\r\n"
-    "ColNameHeader=True\r\n"
-    "MaxScanRows=0\r\n"
-    "Col1=CONTACT_ID Integer\r\n"
-    "Col2=ENTRY_INDEX Integer\r\n"
-    "Col3=GROUP_OR_PERSONAL Integer\r\n"
-    "Col4=FIRST_NAME Char Width 15\r\n"
-    "Col5=LAST_NAME Char Width 18\r\n"
-    "Col6=WIRELESS_ADDRESS Char Width 65\r\n"
-    "Col7=WORK_EMAIL Char Width 65\r\n"
-    "Col8=HOME_EMAIL Char Width 65\r\n"
-    "Col9=DEFAULT_ADDRESS Integer\r\n"
-    "Col10=GROUP_OF_WIRELESS_ADDRESS Char\r\n"
-    "Col11=GROUP_OF_WORK_EMAIL Char\r\n"
-    "Col12=GROUP_OF_HOME_EMAIL Char\r\n"
-    "Col13=COMPANY Char Width 18\r\n"
-    "Col14=HOME_PHONE Char Width 15\r\n"
-    "Col15=WORK_PHONE Char Width 18\r\n"
-    "Col16=MOBILE_PHONE Char Width 15\r\n"
-    "Col17=FAX Char Width 15\r\n"
-    "Col18=STREET Char Width 70\r\n"
-    "Col19=CITY Char Width 20\r\n"
-    "Col20=STATE Char Width 10\r\n"
-    "Col21=ZIP Char Width 10\r\n"
-    "Col22=NOTE Char Width 72\r\n";
-
 // The file's columns by position, with the table's column each is stored into.
 struct SFileColumn {
     const char* name;
@@ -154,7 +127,7 @@ bool CCsvImport::ImportFile(const std::string& path) {
     m_error.clear();
     CImportStaging staging;
     std::string error;
-    if (!staging.Stage(path, kSchemaColumns, error)) {
+    if (!staging.Stage(path, CCsvImport::kSchemaColumns, error)) {
         return Fail(error);
     }
     const bool imported = ImportContacts(staging.Folder(), CImportStaging::kFileName);

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "app/CsvImport.h"
+#include "app/ImportStaging.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
@@ -23,49 +25,14 @@ namespace {
 
 using namespace orvex;
 
-// The import's fixed strings (app/CsvImport.h, app/CsvImport.cpp, app/ImportStaging.h).
-constexpr const char* kFileName = "contacts.csv";
-constexpr const char* kAllLines =
-    "select CONTACT_ID,ENTRY_INDEX,GROUP_OR_PERSONAL,FIRST_NAME,LAST_NAME,WIRELESS_ADDRESS,"
-    "WORK_EMAIL,HOME_EMAIL,DEFAULT_ADDRESS,GROUP_OF_WIRELESS_ADDRESS,GROUP_OF_WORK_EMAIL,"
-    "GROUP_OF_HOME_EMAIL,COMPANY,HOME_PHONE,WORK_PHONE,MOBILE_PHONE,FAX,STREET,CITY,STATE,"
-    "ZIP,NOTE from ";
-constexpr const char* kGroupLinesWhere = " where GROUP_OR_PERSONAL=1";
-constexpr const char* kPersonalInGroupsWhere =
-    " where GROUP_OR_PERSONAL=0 and (GROUP_OF_WIRELESS_ADDRESS<>';' or "
-    "GROUP_OF_WORK_EMAIL<>';' or GROUP_OF_HOME_EMAIL<>';')";
-constexpr const char* kMembersWhere =
-    " where GROUP_OR_PERSONAL=0 and (GROUP_OF_WIRELESS_ADDRESS like '%%;%d;%%' or "
-    "GROUP_OF_WORK_EMAIL like '%%;%d;%%' or GROUP_OF_HOME_EMAIL like '%%;%d;%%')";
-constexpr const char* kSortGroupLines = "CONTACT_ID ASC";
-constexpr const char* kSortLines = "FIRST_NAME, LAST_NAME";
-constexpr const char* kSchemaSection =
-    "[contacts.csv]\r\n"
-    "Format=CSVDelimited\r\n"
-    "ColNameHeader=True\r\n"
-    "MaxScanRows=0\r\n"
-    "Col1=CONTACT_ID Integer\r\n"
-    "Col2=ENTRY_INDEX Integer\r\n"
-    "Col3=GROUP_OR_PERSONAL Integer\r\n"
-    "Col4=FIRST_NAME Char Width 15\r\n"
-    "Col5=LAST_NAME Char Width 18\r\n"
-    "Col6=WIRELESS_ADDRESS Char Width 65\r\n"
-    "Col7=WORK_EMAIL Char Width 65\r\n"
-    "Col8=HOME_EMAIL Char Width 65\r\n"
-    "Col9=DEFAULT_ADDRESS Integer\r\n"
-    "Col10=GROUP_OF_WIRELESS_ADDRESS Char\r\n"
-    "Col11=GROUP_OF_WORK_EMAIL Char\r\n"
-    "Col12=GROUP_OF_HOME_EMAIL Char\r\n"
-    "Col13=COMPANY Char Width 18\r\n"
-    "Col14=HOME_PHONE Char Width 15\r\n"
-    "Col15=WORK_PHONE Char Width 18\r\n"
-    "Col16=MOBILE_PHONE Char Width 15\r\n"
-    "Col17=FAX Char Width 15\r\n"
-    "Col18=STREET Char Width 70\r\n"
-    "Col19=CITY Char Width 20\r\n"
-    "Col20=STATE Char Width 10\r\n"
-    "Col21=ZIP Char Width 10\r\n"
-    "Col22=NOTE Char Width 72\r\n";
+// The import's own queries and column description (app/CsvImport.h).
+constexpr const char* kFileName = CImportStaging::kFileName;
+constexpr const char* kAllLines = CCsvImport::kAllLines;
+constexpr const char* kGroupLinesWhere = CCsvImport::kGroupLinesWhere;
+constexpr const char* kPersonalInGroupsWhere = CCsvImport::kPersonalInGroupsWhere;
+constexpr const char* kMembersWhere = CCsvImport::kMembersWhere;
+constexpr const char* kSortGroupLines = CCsvImport::kSortGroupLines;
+constexpr const char* kSortLines = CCsvImport::kSortLines;
 constexpr int kMaxGroups = 20;
 
 void WriteFile(const std::string& path, const void* data, size_t size) {
@@ -83,7 +50,9 @@ const std::string& Folder() {
             std::abort();
         }
         const std::string dir = pattern + "/";
-        WriteFile(dir + "Schema.ini", kSchemaSection, std::strlen(kSchemaSection));
+        const std::string section =
+            std::string("[") + kFileName + "]\r\n" + CCsvImport::kSchemaColumns;
+        WriteFile(dir + "Schema.ini", section.data(), section.size());
         static const std::string removeAtExit = dir;
         std::atexit([] {
             std::remove((removeAtExit + kFileName).c_str());
