@@ -113,12 +113,26 @@ CSqliteConnection::~CSqliteConnection() {
     Close();
 }
 
+std::string CSqliteConnection::MessageOf(sqlite3* db) {
+    if (!db) {
+        return "out of memory";
+    }
+    std::string message = sqlite3_errmsg(db);
+    const int primary = sqlite3_extended_errcode(db) & 0xFF;
+    const int system = sqlite3_system_errno(db);
+    if (system != 0 && (primary == SQLITE_IOERR || primary == SQLITE_FULL ||
+                        primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY)) {
+        message += std::string(": ") + std::strerror(system);
+    }
+    return message;
+}
+
 bool CSqliteConnection::Fail(SDbError& error) const {
     const int code = m_db ? sqlite3_extended_errcode(m_db) : SQLITE_ERROR;
     error.code = code;
     error.meaning = sqlite3_errstr(code);
     error.source = kSource;
-    error.description = m_db ? sqlite3_errmsg(m_db) : "no database is open";
+    error.description = m_db ? MessageOf(m_db) : "no database is open";
     if (m_stopped && (code & 0xFF) == SQLITE_INTERRUPT) {
         error.description = "the statement ran longer than " + Seconds(m_timeLimit + m_busyWait) +
                             " and was stopped";
@@ -647,10 +661,10 @@ bool CSqliteConnection::BackupTo(const std::string& path, SDbError& error) {
         sqlite3_backup_finish(backup);
         if (!ok) {
             const int code = sqlite3_extended_errcode(target);
-            Other(error, code, sqlite3_errmsg(target));
+            Other(error, code, MessageOf(target));
         }
     } else {
-        Other(error, SQLITE_CANTOPEN, target ? sqlite3_errmsg(target) : "out of memory");
+        Other(error, SQLITE_CANTOPEN, MessageOf(target));
     }
     sqlite3_close_v2(target);
     if (ok && !CDatabaseFile::SyncAndRename(temp, path, why)) {

@@ -60,6 +60,9 @@ class CSqliteConnection : public IDataConnection {
     // ...and the type of one field, from that and the stored value.
     static EValueKind KindFor(EValueKind declared, int storageClass);
     static std::string QuoteName(const std::string& name);
+    // SQLite's message for the last failure on db, with the system's reason after it when the
+    // failure came from the file (a full disk reads "disk I/O error: No space left on device").
+    static std::string MessageOf(sqlite3* db);
 
   private:
     bool Fail(SDbError& error) const;

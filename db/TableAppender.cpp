@@ -37,7 +37,7 @@ bool CTableAppender::Prepare(const std::string& table, const std::vector<std::st
     const std::string sql = "insert into " + CSqliteConnection::QuoteName(CWin1252::ToUtf8(name)) +
                             " (" + names + ") values (" + marks + ")";
     if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &m_statement, nullptr) != SQLITE_OK) {
-        return Fail(sqlite3_errmsg(m_db));
+        return Fail(CSqliteConnection::MessageOf(m_db));
     }
     m_columns = columns.size();
     return true;
@@ -74,7 +74,7 @@ bool CTableAppender::Append(const std::vector<CFieldValue>& values) {
     }
     const int rc = sqlite3_step(m_statement);
     sqlite3_reset(m_statement);
-    return rc == SQLITE_DONE ? true : Fail(sqlite3_errmsg(m_db));
+    return rc == SQLITE_DONE ? true : Fail(CSqliteConnection::MessageOf(m_db));
 }
 
 }  // namespace orvex
