@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -14,13 +13,13 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
-#include <QUrl>
 #include <cerrno>
 #include <cstring>
 
 #include "app/ConfigDlg.h"
 #include "app/CsvCommands.h"
 #include "app/DbFileCommands.h"
+#include "app/HelpCommand.h"
 #include "app/LeftView.h"
 #include "app/LeftoverFiles.h"
 #include "app/LinkEvent.h"
@@ -58,7 +57,8 @@ CMainFrame::CMainFrame(const std::string& programDirectory)
       m_platformChooser(std::make_unique<CQtFileChooser>(this)),
       m_dbFileCommands(std::make_unique<CDbFileCommands>(*this)),
       m_csvCommands(std::make_unique<CCsvCommands>(*this)),
-      m_transfers(std::make_unique<CTransferCommands>(*this)) {
+      m_transfers(std::make_unique<CTransferCommands>(*this)),
+      m_help(new CHelpCommand(this)) {
     setWindowTitle("Orvex Manager v.1.0");
     m_statusTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { OnStatusTimer(); });
@@ -531,9 +531,7 @@ bool CMainFrame::RestoreBook(const SBookEntry& entry, std::string& error) {
 }
 
 void CMainFrame::OnHelp() {
-    // A missing help file opens nothing and is not reported.
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QString::fromStdString(m_programDirectory + "OrvexMgr.html")));
+    m_help->Open(QString::fromStdString(m_programDirectory + "OrvexMgr.html"));
 }
 
 // --- Window messages ----------------------------------------------------------------------

@@ -21,6 +21,8 @@ class QToolBar;
 
 namespace orvex {
 
+class CHelpCommand;
+
 class CContactsView;
 class CCsvCommands;
 class CDbFileCommands;
@@ -96,6 +98,8 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     CLeftView* LeftView() const;
     const std::string& DatabasePath() const { return m_databasePath; }
     const std::string& ProgramDirectory() const { return m_programDirectory; }
+    // Help > Contents: the desktop's browser, else the program's own window.
+    CHelpCommand& Help() { return *m_help; }
     const std::string& SettingsPath() const { return m_settingsPath; }
     // The books that downloads, imports and restores replaced.
     CBookHistory& History() { return m_history; }
@@ -188,6 +192,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     QToolBar* m_toolBar = nullptr;
     std::map<int, QLabel*> m_panes;
     std::map<int, QAction*> m_actions;
+    CHelpCommand* m_help;  // a child of this window
     QTimer m_statusTimer;
     QTimer m_reopenTimer;
     bool m_startupFailed = false;

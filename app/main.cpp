@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
-#include <QStyle>
 #include <cstdio>
+#include <string>
 
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
@@ -62,13 +62,74 @@ bool MayRun(orvex::CSingleInstance& single) {
     return true;
 }
 
+constexpr const char* kAppId = "org.orvex.Manager";
+
+void PrintUsage() {
+    std::string folder;
+    std::string error;
+    if (!orvex::CProgramDirectory::Locate(folder, error)) {
+        folder = "(none: " + error + ")";
+    }
+    std::printf(
+        "Usage: orvex-manager [--help | --version | Qt options]\n"
+        "Orvex Manager keeps the address book of a two-way pager on this computer and\n"
+        "exchanges it with the pager over a serial cable.\n"
+        "\n"
+        "  --help        show this text and exit\n"
+        "  --version     show the version and exit\n"
+        "Any other argument is left to Qt (for example -platform xcb, -style fusion).\n"
+        "\n"
+        "Environment:\n"
+        "  ORVEX_HOME      the program folder to use instead of the usual one\n"
+        "  XDG_DATA_HOME   where the usual folder lies (~/.local/share when unset)\n"
+        "  ORVEX_COM1 .. ORVEX_COM4\n"
+        "                  the serial device for port COMn, for this run only\n"
+        "\n"
+        "Program folder: %s\n"
+        "  (settings OrvexMgr.ini, default database Orvex.mdb, help page OrvexMgr.html,\n"
+        "  device choices OrvexPorts.conf, earlier books in history/)\n"
+        "\n"
+        "See also: orvex-pager-sim(1), orvex-probe(1), and Help > Contents in the program.\n",
+        folder.c_str());
+}
+
+// --help and --version are answered without a window; anything else is Qt's.
+bool AnsweredOnTheCommandLine(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            PrintUsage();
+            return true;
+        }
+        if (argument == "--version") {
+            std::printf("orvex-manager %s\n", ORVEX_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AnsweredOnTheCommandLine(argc, argv)) {
+        return 0;
+    }
     QApplication application(argc, argv);
-    QApplication::setApplicationName("VelkorMgr");
-    QApplication::setWindowIcon(
-        QIcon::fromTheme("phone", application.style()->standardIcon(QStyle::SP_ComputerIcon)));
+    // The window class (WM_CLASS) and, under Wayland, the application id that the desktop
+    // entry's StartupWMClass and file name match.
+    QApplication::setApplicationName("orvex-manager");
+    QApplication::setApplicationVersion(ORVEX_VERSION);
+    QApplication::setDesktopFileName(kAppId);
+    QIcon icon = QIcon::fromTheme(kAppId);
+    if (icon.isNull()) {
+        // Not installed (the build tree): the icon built into the program.
+        for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+            icon.addFile(QStringLiteral(":/icons/%1x%1/apps/org.orvex.Manager.png").arg(size),
+                         QSize(size, size));
+        }
+    }
+    QApplication::setWindowIcon(icon);
 
     using orvex::CProgramDirectory;
     std::string directory;
@@ -91,6 +152,15 @@ int main(int argc, char** argv) {
                 CProgramDirectory::FindShipped(exe, CProgramDirectory::kHelpFile), error)) {
             // What could not be copied is missing later and reported there in its own terms.
             fprintf(stderr, "orvex-manager: %s\n", error.c_str());
+        }
+        // After an upgrade the folder's help page is the installed one again.
+        bool replaced = false;
+        std::string helpError;
+        if (!CProgramDirectory::RefreshHelp(
+                directory, CProgramDirectory::FindShipped(exe, CProgramDirectory::kHelpFile),
+                replaced, helpError)) {
+            fprintf(stderr, "orvex-manager: the help page was not brought up to date: %s\n",
+                    helpError.c_str());
         }
     }
     if (directory.empty() || chdir(directory.c_str()) != 0) {

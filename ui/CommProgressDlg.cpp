@@ -28,7 +28,9 @@ constexpr CTextProgressCtrl::ColorRef kUploadBar = CTextProgressCtrl::Rgb(0, 0, 
 CCommProgressDlg::CCommProgressDlg(CDeviceLink& link, IMessageTarget& mainWindow, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_link(link), m_mainWindow(mainWindow) {
     setModal(true);
-    // The window has no caption; this is what assistive technology announces for it.
+    // No caption is drawn; the title is what task bars and window switchers list.
+    setWindowTitle(QStringLiteral("Now communicating - Orvex Manager"));
+    // This is what assistive technology announces for it.
     setAccessibleName(QStringLiteral("Now communicating..."));
 
     // Without a caption the window draws its own border.

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/settings/AtomicFile.h"
 #include "app/settings/SettingsFile.h"
@@ -47,6 +49,18 @@ std::string HomeFolder() {
 bool Exists(const fs::path& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
+}
+
+// The whole of a regular file of a sane size (the help page is some tens of kilobytes).
+bool ReadWhole(const std::string& path, std::string& bytes) {
+    constexpr std::uintmax_t kLargest = 16u << 20;
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::status(path, ec)) || fs::file_size(path, ec) > kLargest || ec) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
 }
 
 bool IsFolder(const fs::path& path) {
@@ -155,6 +169,29 @@ bool CProgramDirectory::Prepare(const std::string& dir, const std::string& shipp
         error = errors;
         return false;
     }
+    return true;
+}
+
+bool CProgramDirectory::RefreshHelp(const std::string& dir, const std::string& shippedHelp,
+                                    bool& replaced, std::string& error) {
+    replaced = false;
+    if (shippedHelp.empty() || !IsFolder(dir)) {
+        return true;
+    }
+    std::string shipped;
+    if (!ReadWhole(shippedHelp, shipped)) {
+        error = "the shipped help page " + shippedHelp + " could not be read";
+        return false;
+    }
+    const std::string target = (fs::path(dir) / kHelpFile).string();
+    std::string current;
+    if (ReadWhole(target, current) && current == shipped) {
+        return true;
+    }
+    if (!CAtomicFile::Replace(target, shipped, error)) {
+        return false;
+    }
+    replaced = true;
     return true;
 }
 

@@ -31,6 +31,13 @@ class CProgramDirectory {
     static bool Prepare(const std::string& dir, const std::string& shippedDatabase,
                         const std::string& shippedHelp, std::string& error);
 
+    // The help file in `dir` is the program's own, not the user's: when the shipped one
+    // differs from it (after an upgrade) or it is missing, the shipped one replaces it
+    // atomically. `replaced` tells whether it did. Nothing else in the folder is touched; an
+    // empty `shippedHelp` (none found) leaves the folder alone and is not an error.
+    static bool RefreshHelp(const std::string& dir, const std::string& shippedHelp, bool& replaced,
+                            std::string& error);
+
     // Where the files shipped with the program may be, for the executable at `exePath`, in the
     // order they are tried, each ending with "/":
     //   <exe dir>/../share/orvex-manager/   installed (<prefix>/bin next to <prefix>/share)

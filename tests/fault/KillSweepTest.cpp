@@ -419,12 +419,20 @@ class KillSweepTest : public ::testing::Test {
             // Spread over the operation and a little past its end, each with its own jitter.
             const double slot = duration * 1.05 / points;
             const double delay = std::max(0.0, slot * (i + 0.5 + jitter(rng)));
-            const std::string dir = Fresh("p" + std::to_string(i));
-            const SRun run = RunOperation(op, dir, delay);
+            // A child that never began (on a loaded machine its search for the device can
+            // outlast its wait) says nothing about kills: that point is tried again.
+            std::string dir;
+            SRun run;
+            for (int attempt = 0; attempt < 3 && !run.started; ++attempt) {
+                dir =
+                    Fresh("p" + std::to_string(i) + (attempt ? "-" + std::to_string(attempt) : ""));
+                run = RunOperation(op, dir, delay);
+            }
             const std::string where = op + " point " + std::to_string(i) + " at " +
                                       std::to_string(delay) + " s of " + std::to_string(duration) +
                                       " s, in " + dir;
-            ASSERT_TRUE(run.started) << where << "\n" << Slurp(dir + "child.log");
+            ASSERT_TRUE(run.started) << where << ", the child's status " << run.status << "\n"
+                                     << Slurp(dir + "child.log");
             killed += run.killed ? 1 : 0;
             finishedFirst += run.finished ? 1 : 0;
             (run.committed ? afterCommit : beforeCommit) += 1;

@@ -158,6 +158,34 @@ TEST_F(ProgramDirectoryPrepare, LaterStartCopiesNothing) {
         << "a deleted default database stays deleted";
 }
 
+// After an upgrade the help page is the new one; the user's database and settings are not
+// touched, and an unchanged page is not written again.
+TEST_F(ProgramDirectoryPrepare, TheHelpPageFollowsTheInstalledOne) {
+    std::string error;
+    ASSERT_TRUE(Prepare(error)) << error;
+    Put(home + "OrvexMgr.ini", "settings");
+    Put(home + "Orvex.mdb", "the user's contacts");
+    bool replaced = true;
+    ASSERT_TRUE(CProgramDirectory::RefreshHelp(home, shipped + "OrvexMgr.html", replaced, error));
+    EXPECT_FALSE(replaced);
+
+    Put(shipped + "OrvexMgr.html", "<html>new help</html>");
+    Put(shipped + "Orvex.mdb", "a new empty database");
+    ASSERT_TRUE(CProgramDirectory::RefreshHelp(home, shipped + "OrvexMgr.html", replaced, error));
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(Get(home + "OrvexMgr.html"), "<html>new help</html>");
+    EXPECT_EQ(Get(home + "Orvex.mdb"), "the user's contacts");
+    EXPECT_EQ(Get(home + "OrvexMgr.ini"), "settings");
+
+    fs::remove(home + "OrvexMgr.html");
+    ASSERT_TRUE(CProgramDirectory::RefreshHelp(home, shipped + "OrvexMgr.html", replaced, error));
+    EXPECT_EQ(Get(home + "OrvexMgr.html"), "<html>new help</html>") << "a deleted page returns";
+    ASSERT_TRUE(CProgramDirectory::RefreshHelp(home, "", replaced, error)) << "none shipped";
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(Names(home),
+              (std::vector<std::string>{"Orvex.mdb", "OrvexMgr.html", "OrvexMgr.ini"}));
+}
+
 TEST_F(ProgramDirectoryPrepare, MissingShippedFilesAreNamed) {
     fs::remove(shipped + "OrvexMgr.html");
     std::string error;
