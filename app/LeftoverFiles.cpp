@@ -109,11 +109,16 @@ std::vector<std::string> CLeftoverFiles::TidyHistory(const std::string& historyF
     std::vector<std::string> removed;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(historyFolder, ec)) {
-        // ".<book>.mdb.XXXXXX" (and its journal): a copy that never took its name.
+        // ".<book>.mdb.XXXXXX" (and its journal): a copy that never took its name;
+        // ".<book>.mdb.info.XXXXXX": its description, likewise.
         const std::string file = entry.path().filename().string();
         const size_t mdb = file.find(".mdb.");
-        if (file.size() > 1 && file[0] == '.' && mdb != std::string::npos &&
-            IsTempOf(file, file.substr(0, mdb + 5)) && IsRegularFile(entry.path())) {
+        const size_t info = file.find(".mdb.info.");
+        const bool temporary =
+            file.size() > 1 && file[0] == '.' &&
+            ((mdb != std::string::npos && IsTempOf(file, file.substr(0, mdb + 5))) ||
+             (info != std::string::npos && IsTempOf(file, file.substr(0, info + 10))));
+        if (temporary && IsRegularFile(entry.path())) {
             Remove(entry.path(), removed);
         }
     }

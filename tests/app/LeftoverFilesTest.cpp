@@ -29,6 +29,7 @@ TEST_F(LeftoverFilesTest, TheNextStartTakesCareOfWhatAKillLeft) {
     std::ofstream(dir + ".Orvex.mdb.bak.Zz9y8X-journal") << "its journal";
     fs::create_directory(dir + "history");
     std::ofstream(dir + "history/.20261208-080000-001Z-import.mdb.Q1w2E3") << "half a book";
+    std::ofstream(dir + "history/.20261208-080000-002Z-import.mdb.info.R4t5Y6") << "operation=";
     std::ofstream(dir + ".OrvexMgr.ini.999999999-0.tmp") << "half a settings file";
     std::ofstream(dir + "notes.txt") << "the user's own";
     StartProgram();
@@ -42,6 +43,7 @@ TEST_F(LeftoverFilesTest, TheNextStartTakesCareOfWhatAKillLeft) {
     EXPECT_FALSE(fs::exists(dir + ".Orvex.mdb.a1B2c3"));
     EXPECT_FALSE(fs::exists(dir + ".Orvex.mdb.bak.Zz9y8X-journal"));
     EXPECT_FALSE(fs::exists(dir + "history/.20261208-080000-001Z-import.mdb.Q1w2E3"));
+    EXPECT_FALSE(fs::exists(dir + "history/.20261208-080000-002Z-import.mdb.info.R4t5Y6"));
     EXPECT_FALSE(fs::exists(dir + ".OrvexMgr.ini.999999999-0.tmp"));
     EXPECT_TRUE(fs::exists(dir + "notes.txt"));
     EXPECT_NE(frame->StatusText(0).toStdString().find("Restore Earlier Book"), std::string::npos);

@@ -475,7 +475,8 @@ class KillSweepTest : public ::testing::Test {
             const std::vector<std::string> reports = Restart(dir, opened);
             const SLeft still = Leftovers(dir);
             const int interrupted = InterruptedBooks(dir);
-            // The temporary files of a book being kept when the kill came: counted, not failed.
+            // The temporary files of a book being kept when the kill came: the restart removes
+            // them.
             for (const auto& name : Listing(dir + "history")) {
                 historyTemporary += HasPrefix(name, ".") ? 1 : 0;
             }
@@ -523,6 +524,7 @@ class KillSweepTest : public ::testing::Test {
         EXPECT_EQ(lostOrMixed, 0);
         EXPECT_EQ(badIntegrity, 0);
         EXPECT_EQ(badRestart, 0);
+        EXPECT_EQ(historyTemporary, 0);
     }
 
     std::string base;
