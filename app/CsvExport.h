@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/CsvColumns.h"
 #include "db/ADODatabase.h"
 
 namespace orvex {
@@ -11,11 +12,9 @@ namespace orvex {
 // return and line feed, texts as their Windows-1252 bytes. The import reads it back.
 class CCsvExport {
   public:
-    static constexpr const char* kHeader =
-        "CONTACT_ID,ENTRY_INDEX,GROUP_OR_PERSONAL,FIRST_NAME,LAST_NAME,WIRELESS_ADDRESS,"
-        "WORK_EMAIL,HOME_EMAIL,DEFAULT_ADDRESS,GROUP_OF_WIRELESS_ADDRESS,GROUP_OF_WORK_EMAIL,"
-        "GROUP_OF_HOME_EMAIL,COMPANY,HOME_PHONE,WORK_PHONE,MOBILE_PHONE,FAX,STREET,CITY,STATE,"
-        "ZIP,NOTE";
+    // The file's column names in table order, comma-separated.
+    static constexpr auto kHeaderText = CCsvColumns::Make<&CCsvColumns::Header>();
+    static constexpr const char* kHeader = kHeaderText.data();
     // The file dialogs' filter of Export and Import.
     static constexpr const char* kFileFilter =
         "CSV (Comma delimited) (*.csv)|*.csv|Text Documents (*.txt)|*.txt||";

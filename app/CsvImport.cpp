@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/ImportStaging.h"
+#include "contact/ContactFields.h"
 #include "db/ContactsTable.h"
 #include "db/TableAppender.h"
 #include "link/MessageBox.h"
@@ -18,38 +19,15 @@ namespace orvex {
 
 namespace {
 
-// The file's columns by position, with the table's column each is stored into.
-struct SFileColumn {
-    const char* name;
-    bool integer;
-};
-constexpr SFileColumn kFileColumns[CContactsTable::kColumnCount] = {
-    {"CONTACT_ID", true},
-    {"ENTRY_INDEX", true},
-    {"GROUP_OR_PERSONAL", true},
-    {"FIRST_NAME", false},
-    {"LAST_NAME", false},
-    {"WIRELESS_ADDRESS", false},
-    {"WORK_EMAIL", false},
-    {"HOME_EMAIL", false},
-    {"DEFAULT_ADDRESS", true},
-    {"GROUP_OF_WIRELESS_ADDRESS", false},
-    {"GROUP_OF_WORK_EMAIL", false},
-    {"GROUP_OF_HOME_EMAIL", false},
-    {"COMPANY", false},
-    {"HOME_PHONE", false},
-    {"WORK_PHONE", false},
-    {"MOBILE_PHONE", false},
-    {"FAX", false},
-    {"STREET", false},
-    {"CITY", false},
-    {"STATE", false},
-    {"ZIP", false},
-    {"NOTE", false},
-};
-constexpr int kId = 0, kEntry = 1, kKind = 2, kDefault = 8, kFirstList = 9;
-constexpr int kAddress[3] = {5, 6, 7};
-constexpr int kList[3] = {9, 10, 11};
+using F = CContactFields;
+
+// The file's columns by position are the table's; the lines' own columns by name.
+constexpr int kId = F::kId, kEntry = F::kEntryIndex, kKind = F::kIsGroup,
+              kDefault = F::kDefaultAddress;
+
+const char* FileColumn(int column) {
+    return F::kFields[static_cast<size_t>(column)].csvName;
+}
 
 // The numbers of a well-formed list, in order.
 std::vector<std::string> Elements(const std::string& list) {
@@ -186,7 +164,7 @@ bool CCsvImport::CheckFileGroups(const std::string& fileName, CADODatabase& text
     }
     for (groupLines.MoveFirst(); !groupLines.IsEOF(); groupLines.MoveNext()) {
         int id = 0;
-        if (!groupLines.ReadInt("CONTACT_ID", id)) {
+        if (!groupLines.ReadInt(FileColumn(kId), id)) {
             return Fail("a group line has no number: " +
                         CADODatabase::ReasonOf(groupLines.GetLastErrorString()));
         }
@@ -200,13 +178,13 @@ bool CCsvImport::CheckFileGroups(const std::string& fileName, CADODatabase& text
         return Fail(CADODatabase::ReasonOf(members.GetLastErrorString()));
     }
     for (members.MoveFirst(); !members.IsEOF(); members.MoveNext()) {
-        for (int k = 0; k < 3; ++k) {
+        for (const F::SAddressKind& kind : F::kAddressKinds) {
             std::string address, list;
-            if (!members.ReadText(kFileColumns[kAddress[k]].name, address) ||
-                !members.ReadText(kFileColumns[kList[k]].name, list)) {
+            if (!members.ReadText(FileColumn(kind.address), address) ||
+                !members.ReadText(FileColumn(kind.groupList), list)) {
                 return Fail(CADODatabase::ReasonOf(members.GetLastErrorString()));
             }
-            const std::string where = std::string(kFileColumns[kList[k]].name) + " \"" + list +
+            const std::string where = std::string(FileColumn(kind.groupList)) + " \"" + list +
                                       "\" of the line of " + address;
             if (!IsValidGroupList(list)) {
                 return Fail(where + " is not a group list");
@@ -216,7 +194,7 @@ bool CCsvImport::CheckFileGroups(const std::string& fileName, CADODatabase& text
             }
             const std::vector<std::string> numbers = Elements(list);
             if (numbers.size() > static_cast<size_t>(kMaxGroups)) {
-                return Fail(where + " names more than 20 groups");
+                return Fail(where + " names more than " + std::to_string(kMaxGroups) + " groups");
             }
             for (const std::string& n : numbers) {
                 if (n.size() > 6 || groups.count(std::stoi(n)) == 0) {
@@ -234,7 +212,8 @@ bool CCsvImport::CheckFileGroups(const std::string& fileName, CADODatabase& text
             return Fail(CADODatabase::ReasonOf(members.GetLastErrorString()));
         }
         if (members.RowCount() > kMaxMembers) {
-            return Fail("group " + std::to_string(group) + " has more than 10 members");
+            return Fail("group " + std::to_string(group) + " has more than " +
+                        std::to_string(kMaxMembers) + " members");
         }
     }
     return true;
@@ -289,20 +268,20 @@ bool CCsvImport::CopyRows(bool replace, CADORecordset& lines) {
     for (int c = 0; c < CContactsTable::kColumnCount; ++c) {
         index[c] = -1;
         for (int f = 0; f < lines.FieldCount(); ++f) {
-            if (lines.FieldName(f) == kFileColumns[c].name) {
+            if (lines.FieldName(f) == FileColumn(c)) {
                 index[c] = f;
             }
         }
         if (index[c] < 0) {
-            return Fail(std::string("the file has no column ") + kFileColumns[c].name);
+            return Fail(std::string("the file has no column ") + FileColumn(c));
         }
     }
     // The limit and the character check of each text column, looked up once.
     int limits[CContactsTable::kColumnCount] = {};
     CFieldCheck::ECheck checks[CContactsTable::kColumnCount] = {};
     for (int c = 0; c < CContactsTable::kColumnCount; ++c) {
-        limits[c] = CContactsTable::MaxLength(CContactsTable::kColumns[c].name);
-        checks[c] = CFieldCheck::CheckOf(CContactsTable::kColumns[c].name);
+        limits[c] = F::kFields[static_cast<size_t>(c)].maxLength;
+        checks[c] = CFieldCheck::CheckOf(F::kFields[static_cast<size_t>(c)].name);
     }
     std::set<int> ids;
     int numbers[CContactsTable::kColumnCount] = {};
@@ -311,20 +290,21 @@ bool CCsvImport::CopyRows(bool replace, CADORecordset& lines) {
     for (lines.MoveFirst(); !lines.IsEOF(); lines.MoveNext()) {
         std::string errors;
         auto problem = [&](int c, const std::string& what) {
-            errors += std::string(errors.empty() ? "" : "; ") + kFileColumns[c].name + " " + what;
+            errors += std::string(errors.empty() ? "" : "; ") + FileColumn(c) + " " + what;
         };
         for (int c = 0; c < CContactsTable::kColumnCount; ++c) {
             // Every field is read as text too: an empty number field is told from a 0.
+            const bool integer = F::kFields[static_cast<size_t>(c)].IsNumber();
             if (!lines.ReadText(index[c], texts[c]) ||
-                (kFileColumns[c].integer && !lines.ReadInt(index[c], numbers[c]))) {
+                (integer && !lines.ReadInt(index[c], numbers[c]))) {
                 problem(c, "cannot be read");
                 continue;
             }
             const std::string& text = texts[c];
-            if (kFileColumns[c].integer) {
+            if (integer) {
                 continue;
             }
-            if (c >= kFirstList && c < kFirstList + 3) {
+            if (F::IsGroupList(c)) {
                 // Only a well-formed list can be shifted; the other lines' lists are checked
                 // here as those of the personal lines in groups were before.
                 if (!text.empty() && !IsValidGroupList(text)) {
@@ -337,8 +317,8 @@ bool CCsvImport::CopyRows(bool replace, CADORecordset& lines) {
                             break;
                         }
                     }
-                    if (texts[c].size() > 255) {
-                        problem(c, "is longer than 255 characters");
+                    if (static_cast<int>(texts[c].size()) > limits[c]) {
+                        problem(c, "is longer than " + std::to_string(limits[c]) + " characters");
                     }
                 }
                 continue;
@@ -359,7 +339,8 @@ bool CCsvImport::CopyRows(bool replace, CADORecordset& lines) {
             if (texts[kKind].empty() || (numbers[kKind] != 0 && numbers[kKind] != 1)) {
                 problem(kKind, "is neither 0 nor 1");
             }
-            if (numbers[kDefault] < 0 || numbers[kDefault] > 3) {
+            // No default address (0), or the number of an address kind.
+            if (numbers[kDefault] != 0 && !F::AddressKind(numbers[kDefault])) {
                 problem(kDefault, "is not 0 to 3");
             }
         }
@@ -369,14 +350,14 @@ bool CCsvImport::CopyRows(bool replace, CADORecordset& lines) {
         // Shifted identifiers that no longer fit the 16-bit columns are refused, not wrapped.
         row.clear();
         for (int c = 0; c < CContactsTable::kColumnCount; ++c) {
-            if (!kFileColumns[c].integer) {
+            if (!F::kFields[static_cast<size_t>(c)].IsNumber()) {
                 row.push_back(CFieldValue::Text(std::move(texts[c])));
                 continue;
             }
             const long long value =
                 static_cast<long long>(numbers[c]) + (c == kId || c == kEntry ? offset : 0);
             if (value < INT16_MIN || value > INT16_MAX) {
-                return Fail("the line of CONTACT_ID " + texts[kId] + ": " + kFileColumns[c].name +
+                return Fail("the line of CONTACT_ID " + texts[kId] + ": " + FileColumn(c) +
                             " becomes " + std::to_string(value) + ", which does not fit the table");
             }
             row.push_back(CFieldValue::Int(EValueKind::Int16, value));

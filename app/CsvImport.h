@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "app/CsvColumns.h"
+#include "contact/ContactFields.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/BookHistory.h"
@@ -20,13 +22,11 @@ namespace orvex {
 // was. The caller shows the one report, with Details(), and restores.
 class CCsvImport {
   public:
-    static constexpr int kMaxGroups = 20;
-    static constexpr int kMaxMembers = 10;
-    static constexpr const char* kAllLines =
-        "select CONTACT_ID,ENTRY_INDEX,GROUP_OR_PERSONAL,FIRST_NAME,LAST_NAME,WIRELESS_ADDRESS,"
-        "WORK_EMAIL,HOME_EMAIL,DEFAULT_ADDRESS,GROUP_OF_WIRELESS_ADDRESS,GROUP_OF_WORK_EMAIL,"
-        "GROUP_OF_HOME_EMAIL,COMPANY,HOME_PHONE,WORK_PHONE,MOBILE_PHONE,FAX,STREET,CITY,STATE,"
-        "ZIP,NOTE from ";
+    static constexpr int kMaxGroups = CContactFields::kMaxGroups;
+    static constexpr int kMaxMembers = CContactFields::kMaxGroupMembers;
+    // Every column of the file by name, in table order; the file's name follows.
+    static constexpr auto kAllLinesText = CCsvColumns::Make<&CCsvColumns::SelectAll>();
+    static constexpr const char* kAllLines = kAllLinesText.data();
     static constexpr const char* kGroupLinesWhere = " where GROUP_OR_PERSONAL=1";
     static constexpr const char* kPersonalInGroupsWhere =
         " where GROUP_OR_PERSONAL=0 and (GROUP_OF_WIRELESS_ADDRESS<>';' or "
@@ -35,32 +35,8 @@ class CCsvImport {
         " where GROUP_OR_PERSONAL=0 and (GROUP_OF_WIRELESS_ADDRESS like '%%;%d;%%' or "
         "GROUP_OF_WORK_EMAIL like '%%;%d;%%' or GROUP_OF_HOME_EMAIL like '%%;%d;%%')";
     // The columns of the file as the text driver is told them in its "Schema.ini" section.
-    static constexpr const char* kSchemaColumns =
-        "Format=CSVDelimited\r\n"
-        "ColNameHeader=True\r\n"
-        "MaxScanRows=0\r\n"
-        "Col1=CONTACT_ID Integer\r\n"
-        "Col2=ENTRY_INDEX Integer\r\n"
-        "Col3=GROUP_OR_PERSONAL Integer\r\n"
-        "Col4=FIRST_NAME Char Width 15\r\n"
-        "Col5=LAST_NAME Char Width 18\r\n"
-        "Col6=WIRELESS_ADDRESS Char Width 65\r\n"
-        "Col7=WORK_EMAIL Char Width 65\r\n"
-        "Col8=HOME_EMAIL Char Width 65\r\n"
-        "Col9=DEFAULT_ADDRESS Integer\r\n"
-        "Col10=GROUP_OF_WIRELESS_ADDRESS Char\r\n"
-        "Col11=GROUP_OF_WORK_EMAIL Char\r\n"
-        "Col12=GROUP_OF_HOME_EMAIL Char\r\n"
-        "Col13=COMPANY Char Width 18\r\n"
-        "Col14=HOME_PHONE Char Width 15\r\n"
-        "Col15=WORK_PHONE Char Width 18\r\n"
-        "Col16=MOBILE_PHONE Char Width 15\r\n"
-        "Col17=FAX Char Width 15\r\n"
-        "Col18=STREET Char Width 70\r\n"
-        "Col19=CITY Char Width 20\r\n"
-        "Col20=STATE Char Width 10\r\n"
-        "Col21=ZIP Char Width 10\r\n"
-        "Col22=NOTE Char Width 72\r\n";
+    static constexpr auto kSchemaColumnsText = CCsvColumns::Make<&CCsvColumns::Schema>();
+    static constexpr const char* kSchemaColumns = kSchemaColumnsText.data();
     static constexpr const char* kSortGroupLines = "CONTACT_ID ASC";
     static constexpr const char* kSortLines = "FIRST_NAME, LAST_NAME";
 

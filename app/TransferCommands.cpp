@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/MainFrame.h"
+#include "contact/ContactFields.h"
 #include "db/ContactsTable.h"
 #include "db/GroupList.h"
 #include "link/DeviceTransfer.h"
@@ -15,11 +16,12 @@ namespace orvex {
 
 namespace {
 
-// The table's column of each field code of a personal entry.
-constexpr const char* kFieldColumns[CDeviceTransfer::kFieldCount] = {
-    "strFName",   "strLName",  "strWAddr",  "strWEmail", "strHEmail", "byDefault",
-    "strCompany", "strHPhone", "strWPhone", "strMPhone", "strFax",    "strStreet",
-    "strCity",    "strState",  "strZip",    "strNote"};
+using F = CContactFields;
+
+// The table's column of a field code of a personal entry.
+const char* ColumnNameOf(int code) {
+    return F::kFields[static_cast<size_t>(F::ColumnOfCode(code))].name;
+}
 
 }  // namespace
 
@@ -197,13 +199,14 @@ bool CTransferCommands::StoreRecord() {
 bool CTransferCommands::StorePersonal() {
     CContactRecord& record = m_frame.Device().Record();
     CADORecordset& table = *m_working;
-    bool ok = table.AddNew() && table.WriteInt("iCID", record.iCID) &&
-              table.WriteInt("iEIdx", record.iEIdx) && table.WriteInt("iGroup", 0);
+    bool ok = table.AddNew() && table.WriteInt(F::Name(F::kId), record.iCID) &&
+              table.WriteInt(F::Name(F::kEntryIndex), record.iEIdx) &&
+              table.WriteInt(F::Name(F::kIsGroup), 0);
     for (int code = 0; ok && code < CDeviceTransfer::kFieldCount; ++code) {
         if (code == CDeviceTransfer::kDefaultField) {
-            ok = table.WriteInt(kFieldColumns[code], record.byDefault);
+            ok = table.WriteInt(ColumnNameOf(code), record.byDefault);
         } else {
-            ok = table.WriteText(kFieldColumns[code], *CDeviceTransfer::FieldText(record, code));
+            ok = table.WriteText(ColumnNameOf(code), *CDeviceTransfer::FieldText(record, code));
         }
     }
     if (ok && table.Update()) {
@@ -215,9 +218,11 @@ bool CTransferCommands::StorePersonal() {
 
 bool CTransferCommands::StoreGroup(const SGroupSlot& slot) {
     CADORecordset& table = *m_working;
-    if (table.AddNew() && table.WriteInt("iCID", slot.iCID) &&
-        table.WriteInt("iEIdx", slot.iEIdx) && table.WriteInt("iGroup", 1) &&
-        table.WriteText("strFName", slot.name) && table.Update()) {
+    // A group's name is kept in the first-name column.
+    if (table.AddNew() && table.WriteInt(F::Name(F::kId), slot.iCID) &&
+        table.WriteInt(F::Name(F::kEntryIndex), slot.iEIdx) &&
+        table.WriteInt(F::Name(F::kIsGroup), 1) &&
+        table.WriteText(F::Name(F::kFirstName), slot.name) && table.Update()) {
         return true;
     }
     table.CancelUpdate();
@@ -230,7 +235,8 @@ bool CTransferCommands::RebuildGroupLists() {
         const SGroupSlot& slot = device.Slot(g);
         for (int m = 0; m < slot.count; ++m) {
             const SGroupMember& member = slot.members[static_cast<size_t>(m)];
-            if (member.kind < 1 || member.kind > 3) {
+            const F::SAddressKind* kind = F::AddressKind(member.kind);
+            if (!kind) {
                 continue;
             }
             // Only a personal row can be a member, though a group may carry the same number.
@@ -242,7 +248,7 @@ bool CTransferCommands::RebuildGroupLists() {
             if (row.RowCount() == 0) {
                 continue;  // no such entry: the member is left out
             }
-            const char* column = CGroupList::ColumnFor(member.kind);
+            const char* column = F::Name(kind->groupList);
             std::string list;
             row.ReadText(column, list);
             const std::string joined =
@@ -368,13 +374,13 @@ bool CTransferCommands::ReadPersonalRow(CADORecordset& row) {
     CContactRecord& record = m_frame.Device().Record();
     record = CContactRecord();
     // Every field is read even after one fails, so one bad value costs only itself.
-    bool ok = row.ReadInt("iCID", record.iCID);
-    ok = row.ReadInt("iEIdx", record.iEIdx) && ok;
+    bool ok = row.ReadInt(F::Name(F::kId), record.iCID);
+    ok = row.ReadInt(F::Name(F::kEntryIndex), record.iEIdx) && ok;
     for (int code = 0; code < CDeviceTransfer::kFieldCount; ++code) {
         if (code == CDeviceTransfer::kDefaultField) {
-            ok = row.ReadInt(kFieldColumns[code], record.byDefault) && ok;
+            ok = row.ReadInt(ColumnNameOf(code), record.byDefault) && ok;
         } else {
-            ok = row.ReadText(kFieldColumns[code], *CDeviceTransfer::FieldText(record, code)) && ok;
+            ok = row.ReadText(ColumnNameOf(code), *CDeviceTransfer::FieldText(record, code)) && ok;
         }
     }
     return ok;
@@ -389,13 +395,13 @@ void CTransferCommands::CollectMembers(SGroupSlot& slot) {
         members.SortBy(CContactsTable::kSortByName);
         for (members.MoveFirst(); !members.IsEOF(); members.MoveNext()) {
             SGroupMember member;
-            members.ReadInt("iCID", member.iCID);
-            members.ReadInt("iEIdx", member.iEIdx);
-            for (int kind = 1; kind <= 3; ++kind) {
+            members.ReadInt(F::Name(F::kId), member.iCID);
+            members.ReadInt(F::Name(F::kEntryIndex), member.iEIdx);
+            for (const F::SAddressKind& kind : F::kAddressKinds) {
                 std::string list;
-                members.ReadText(CGroupList::ColumnFor(kind), list);
+                members.ReadText(F::Name(kind.groupList), list);
                 if (CGroupList::Contains(list, slot.iCID)) {
-                    member.kind = static_cast<uint8_t>(kind);
+                    member.kind = static_cast<uint8_t>(kind.Number());
                     slot.Add(member);  // the slot keeps ten; the device holds no more
                 }
             }
@@ -425,7 +431,7 @@ void CTransferCommands::OnNextRow() {
         return;
     }
     int group = 0;
-    rows.ReadInt("iGroup", group);
+    rows.ReadInt(F::Name(F::kIsGroup), group);
     if (group == 0) {
         ReadPersonalRow(rows);
         device.BuildPersonalFrame();
@@ -437,9 +443,9 @@ void CTransferCommands::OnNextRow() {
         SGroupSlot spare;
         SGroupSlot& slot = counter < CDeviceTransfer::kGroupSlots ? device.Slot(counter) : spare;
         slot = SGroupSlot();
-        rows.ReadInt("iCID", slot.iCID);
-        rows.ReadInt("iEIdx", slot.iEIdx);
-        rows.ReadText("strFName", slot.name);
+        rows.ReadInt(F::Name(F::kId), slot.iCID);
+        rows.ReadInt(F::Name(F::kEntryIndex), slot.iEIdx);
+        rows.ReadText(F::Name(F::kFirstName), slot.name);
         CollectMembers(slot);
         device.BuildGroupRowFrame(slot);
         device.SetGroupCounter(counter + 1);

@@ -3,54 +3,30 @@
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "db/ADORecordset.h"
 
 namespace orvex {
 
-const CContactsTable::SColumnDef CContactsTable::kColumns[kColumnCount] = {
-    {"iCID", "SMALLINT", 0},
-    {"iEIdx", "SMALLINT", 0},
-    {"iGroup", "SMALLINT", 0},
-    {"strFName", "VARCHAR(15)", 15},
-    {"strLName", "VARCHAR(18)", 18},
-    {"strWAddr", "VARCHAR(65)", 65},
-    {"strWEmail", "VARCHAR(65)", 65},
-    {"strHEmail", "VARCHAR(65)", 65},
-    {"byDefault", "SMALLINT", 0},
-    {"strGrpOfWAddr", "VARCHAR(255)", 255},
-    {"strGrpOfWEmail", "VARCHAR(255)", 255},
-    {"strGrpOfHEmail", "VARCHAR(255)", 255},
-    {"strCompany", "VARCHAR(18)", 18},
-    {"strHPhone", "VARCHAR(15)", 15},
-    {"strWPhone", "VARCHAR(18)", 18},
-    {"strMPhone", "VARCHAR(15)", 15},
-    {"strFax", "VARCHAR(15)", 15},
-    {"strStreet", "VARCHAR(70)", 70},
-    {"strCity", "VARCHAR(20)", 20},
-    {"strState", "VARCHAR(10)", 10},
-    {"strZip", "VARCHAR(10)", 10},
-    {"strNote", "VARCHAR(72)", 72},
-};
+namespace {
+
+using F = CContactFields;
+
+}  // namespace
 
 int CContactsTable::MaxLength(const std::string& column) {
-    for (const SColumnDef& c : kColumns) {
-        if (column == c.name) {
-            return c.maxLength;
-        }
-    }
-    return 0;
+    const SContactField* field = F::Find(column);
+    return field ? field->maxLength : 0;
 }
 
 std::string CContactsTable::CreateStatement() {
     std::string sql = "CREATE TABLE t_Contacts (";
-    for (int i = 0; i < kColumnCount; ++i) {
-        const SColumnDef& c = kColumns[i];
-        sql += std::string(i ? ", " : "") + c.name + " " + c.type;
-        if (std::strncmp(c.name, "strGrpOf", 8) == 0) {
-            sql += " DEFAULT ';'";
+    for (size_t i = 0; i < kColumns.size(); ++i) {
+        const SContactField& c = kColumns[i];
+        sql += std::string(i ? ", " : "") + c.name + " " + c.sqlType;
+        if (c.sqlDefault) {
+            sql += std::string(" DEFAULT ") + c.sqlDefault;
         }
     }
     return sql + ")";
@@ -180,7 +156,7 @@ bool CContactsTable::IsValidContactsDatabase(const std::string& path, std::strin
     }
     for (int i = 0; i < kColumnCount; ++i) {
         bool known = false;
-        for (const SColumnDef& c : kColumns) {
+        for (const SContactField& c : kColumns) {
             known = known || table.FieldName(i) == c.name;
         }
         if (!known) {
@@ -214,7 +190,7 @@ bool CContactsTable::RenumberEntries(CADODatabase& database, int contactId, int&
     for (int i = 0; i < count && !all.IsEOF(); ++i) {
         int id = 0;
         int group = 0;
-        if (!all.ReadInt("iCID", id) || !all.ReadInt("iGroup", group)) {
+        if (!all.ReadInt(F::Name(F::kId), id) || !all.ReadInt(F::Name(F::kIsGroup), group)) {
             error = all.GetLastErrorString();
             return false;
         }
@@ -227,8 +203,8 @@ bool CContactsTable::RenumberEntries(CADODatabase& database, int contactId, int&
         // An index that is right already is left as it is: after a change most rows keep
         // their place, and a large table then costs few writes.
         std::string index;
-        if (!all.ReadText("iEIdx", index) || index != std::to_string(i)) {
-            if (!all.WriteInt("iEIdx", i) || !all.Update()) {
+        if (!all.ReadText(F::Name(F::kEntryIndex), index) || index != std::to_string(i)) {
+            if (!all.WriteInt(F::Name(F::kEntryIndex), i) || !all.Update()) {
                 error = all.GetLastErrorString();
                 return false;
             }

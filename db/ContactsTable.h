@@ -1,24 +1,23 @@
 #pragma once
 
+#include <array>
 #include <string>
 
+#include "contact/ContactFields.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 
 namespace orvex {
 
-// The one definition of the contacts table t_Contacts: personal rows (iGroup 0) and group rows
-// (iGroup 1) side by side, group membership kept in three group lists per personal row.
+// The contacts table t_Contacts, made from the contact's fields (CContactFields): personal rows
+// (iGroup 0) and group rows (iGroup 1) side by side, group membership kept in three group lists
+// per personal row.
 class CContactsTable {
   public:
-    struct SColumnDef {
-        const char* name;
-        const char* type;  // as declared in the database file
-        int maxLength;     // the longest text the program accepts; 0 for numbers
-    };
-    static constexpr int kColumnCount = 22;
+    static constexpr int kColumnCount = CContactFields::kColumnCount;
     // In table order: the order of the schema check and of the comma-delimited file.
-    static const SColumnDef kColumns[kColumnCount];
+    static constexpr const std::array<SContactField, kColumnCount>& kColumns =
+        CContactFields::kFields;
 
     // The longest text a column takes, 0 for numbers and unknown names.
     static int MaxLength(const std::string& column);

@@ -1,5 +1,6 @@
 #include "db/GroupList.h"
 
+#include "contact/ContactFields.h"
 #include "db/ContactsTable.h"
 
 namespace orvex {
@@ -16,16 +17,8 @@ std::string Token(int group) {
 }  // namespace
 
 const char* CGroupList::ColumnFor(int kind) {
-    switch (kind) {
-        case 1:
-            return "strGrpOfWAddr";
-        case 2:
-            return "strGrpOfWEmail";
-        case 3:
-            return "strGrpOfHEmail";
-        default:
-            return nullptr;
-    }
+    const CContactFields::SAddressKind* address = CContactFields::AddressKind(kind);
+    return address ? CContactFields::Name(address->groupList) : nullptr;
 }
 
 bool CGroupList::Contains(const std::string& list, int group) {
@@ -66,10 +59,11 @@ bool CGroupList::DeleteGroup(CADODatabase& database, int group) {
     }
     bool ok = true;
     for (members.MoveFirst(); !members.IsEOF(); members.MoveNext()) {
-        for (int kind = 1; kind <= 3; ++kind) {
+        for (const CContactFields::SAddressKind& kind : CContactFields::kAddressKinds) {
+            const char* column = CContactFields::Name(kind.groupList);
             std::string list;
-            if (members.ReadText(ColumnFor(kind), list) && Contains(list, group)) {
-                ok = members.WriteText(ColumnFor(kind), Leave(list, group)) && ok;
+            if (members.ReadText(column, list) && Contains(list, group)) {
+                ok = members.WriteText(column, Leave(list, group)) && ok;
             }
         }
         ok = members.Update() && ok;

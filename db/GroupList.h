@@ -13,7 +13,7 @@ namespace orvex {
 class CGroupList {
   public:
     static constexpr const char* kEmpty = ";";
-    // The list columns by address kind: 1 wireless address, 2 work e-mail, 3 home e-mail.
+    // The list column of an address kind by its number (EAddressKind); null for none.
     static const char* ColumnFor(int kind);
 
     static bool Contains(const std::string& list, int group);

@@ -9,9 +9,23 @@ namespace orvex {
 
 namespace {
 
-// The device's field lengths by field code; the default-address code carries one byte.
-constexpr int kFieldLengths[CDeviceTransfer::kFieldCount] = {15, 18, 65, 65, 65, 0,  18, 15,
-                                                             18, 15, 15, 70, 20, 10, 10, 72};
+using F = CContactFields;
+
+// The record's text of each column that the device has a field for.
+struct SRecordText {
+    F::EColumn column;
+    std::string CContactRecord::*text;
+};
+constexpr SRecordText kRecordTexts[] = {
+    {F::kFirstName, &CContactRecord::strFName},    {F::kLastName, &CContactRecord::strLName},
+    {F::kWireless, &CContactRecord::strWAddr},     {F::kWorkEmail, &CContactRecord::strWEmail},
+    {F::kHomeEmail, &CContactRecord::strHEmail},   {F::kCompany, &CContactRecord::strCompany},
+    {F::kHomePhone, &CContactRecord::strHPhone},   {F::kWorkPhone, &CContactRecord::strWPhone},
+    {F::kMobilePhone, &CContactRecord::strMPhone}, {F::kFax, &CContactRecord::strFax},
+    {F::kStreet, &CContactRecord::strStreet},      {F::kCity, &CContactRecord::strCity},
+    {F::kState, &CContactRecord::strState},        {F::kZip, &CContactRecord::strZip},
+    {F::kNote, &CContactRecord::strNote},
+};
 
 void PutNumber(std::vector<uint8_t>& out, int number) {
     out.push_back(static_cast<uint8_t>((number >> 8) & 0xFF));
@@ -29,15 +43,19 @@ bool SGroupSlot::Add(const SGroupMember& member) {
 }
 
 int CDeviceTransfer::FieldLength(int code) {
-    return code >= 0 && code < kFieldCount ? kFieldLengths[code] : 0;
+    // The default address is a number, and so has no text length.
+    const int column = F::ColumnOfCode(code);
+    return column < 0 ? 0 : F::kFields[static_cast<size_t>(column)].maxLength;
 }
 
 std::string* CDeviceTransfer::FieldText(CContactRecord& r, int code) {
-    std::string* const texts[kFieldCount] = {
-        &r.strFName,   &r.strLName,  &r.strWAddr,  &r.strWEmail, &r.strHEmail, nullptr,
-        &r.strCompany, &r.strHPhone, &r.strWPhone, &r.strMPhone, &r.strFax,    &r.strStreet,
-        &r.strCity,    &r.strState,  &r.strZip,    &r.strNote};
-    return code >= 0 && code < kFieldCount ? texts[code] : nullptr;
+    const int column = F::ColumnOfCode(code);
+    for (const SRecordText& t : kRecordTexts) {
+        if (t.column == column) {
+            return &(r.*t.text);
+        }
+    }
+    return nullptr;
 }
 
 // --- Status and open requests ---------------------------------------------------------------
@@ -168,7 +186,7 @@ void CDeviceTransfer::BuildPersonalFrame() {
             continue;
         }
         const std::string& text = *FieldText(m_record, code);
-        const size_t length = std::min(text.size(), static_cast<size_t>(kFieldLengths[code]));
+        const size_t length = std::min(text.size(), static_cast<size_t>(FieldLength(code)));
         payload.insert(payload.end(), text.begin(), text.begin() + static_cast<long>(length));
     }
     payload.push_back(kPersonalEnd);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "contact/ContactFields.h"
 #include "link/ContactRecord.h"
 #include "link/DeviceLink.h"
 #include "link/ErrorReport.h"
@@ -15,11 +16,11 @@ namespace orvex {
 struct SGroupMember {
     int iCID = 0;
     int iEIdx = 0;
-    uint8_t kind = 0;  // 1 wireless address, 2 work e-mail, 3 home e-mail
+    uint8_t kind = 0;  // the number of its EAddressKind
 };
 
 struct SGroupSlot {
-    static constexpr int kMaxMembers = 10;
+    static constexpr int kMaxMembers = CContactFields::kMaxGroupMembers;
     int count = 0;
     int iCID = 0;
     int iEIdx = 0;
@@ -36,8 +37,8 @@ struct SGroupSlot {
 // reads them back.
 class CDeviceTransfer {
   public:
-    static constexpr int kGroupSlots = 20;
-    static constexpr int kGroupNameLength = 15;
+    static constexpr int kGroupSlots = CContactFields::kMaxGroups;
+    static constexpr int kGroupNameLength = CContactFields::kGroupNameLength;
     // Bytes inside a record's payload.
     static constexpr uint8_t kPersonalMark = 0xA0;
     static constexpr uint8_t kGroupMark = 0xA1;
@@ -46,8 +47,8 @@ class CDeviceTransfer {
     static constexpr uint8_t kNamePad = 0xFF;
     // The number of field codes of a personal entry (0x00 .. 0x0F); code 0x05 carries the
     // default-address byte, the others a text.
-    static constexpr int kFieldCount = 16;
-    static constexpr int kDefaultField = 5;
+    static constexpr int kFieldCount = CContactFields::kDeviceFieldCount;
+    static constexpr int kDefaultField = CContactFields::kDefaultAddressCode;
 
     virtual ~CDeviceTransfer() = default;
 

@@ -1,47 +1,32 @@
 #include "ui/AddressSelection.h"
 
+#include "contact/ContactFields.h"
+
 namespace orvex {
 
 namespace {
 
-struct SKind {
-    int kind;
-    const char* label;
-    const char* column;
-};
-constexpr SKind kKinds[] = {
-    {1, "WA", "strWAddr"},
-    {2, "WE", "strWEmail"},
-    {3, "HE", "strHEmail"},
-};
+using F = CContactFields;
 
 }  // namespace
 
 const char* CAddressSelection::LabelOf(int kind) {
-    for (const SKind& k : kKinds) {
-        if (k.kind == kind) {
-            return k.label;
-        }
-    }
-    return "N/A";
+    const F::SAddressKind* k = F::AddressKind(kind);
+    return k ? k->listLabel : "N/A";
 }
 
 int CAddressSelection::KindOf(const std::string& label) {
-    for (const SKind& k : kKinds) {
-        if (label == k.label) {
-            return k.kind;
+    for (const F::SAddressKind& k : F::kAddressKinds) {
+        if (label == k.listLabel) {
+            return k.Number();
         }
     }
     return 0;
 }
 
 const char* CAddressSelection::AddressColumnOf(int kind) {
-    for (const SKind& k : kKinds) {
-        if (k.kind == kind) {
-            return k.column;
-        }
-    }
-    return nullptr;
+    const F::SAddressKind* k = F::AddressKind(kind);
+    return k ? F::Name(k->address) : nullptr;
 }
 
 }  // namespace orvex

@@ -5,8 +5,8 @@
 namespace orvex {
 
 // One address of one personal contact as the groups dialog lists it: the item chosen in the
-// members list or in the list of all contacts. Kind 1 is the wireless address, 2 the work
-// e-mail, 3 the home e-mail; 0 means none (an empty record).
+// members list or in the list of all contacts. The kind is the number of an EAddressKind
+// (contact/ContactFields.h); 0 means none (an empty record).
 class CAddressSelection {
   public:
     // "WA", "WE", "HE", and "N/A" for any other kind.

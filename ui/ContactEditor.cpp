@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "contact/ContactFields.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
@@ -23,16 +24,17 @@ namespace orvex {
 namespace {
 
 using V = CContactsView;
+using F = CContactFields;
 
-// Each address edit with its default-address button.
+// Each address edit with its default-address button, the button of its kind.
 struct SAddress {
     int field;
     int button;
 };
 constexpr SAddress kAddresses[] = {
-    {V::kWireless, 1},
-    {V::kWorkEmail, 2},
-    {V::kHomeEmail, 3},
+    {V::kWireless, static_cast<int>(EAddressKind::kWireless)},
+    {V::kWorkEmail, static_cast<int>(EAddressKind::kWorkEmail)},
+    {V::kHomeEmail, static_cast<int>(EAddressKind::kHomeEmail)},
 };
 
 const SAddress* AddressOf(int field) {
@@ -84,9 +86,9 @@ bool CContactEditor::IsFieldValid(int id) const {
 }
 
 int CContactEditor::DefaultAddress() const {
-    for (int n = 1; n <= 3; ++n) {
-        if (m_view.DefaultButton(n)->isChecked()) {
-            return n;
+    for (const F::SAddressKind& kind : F::kAddressKinds) {
+        if (m_view.DefaultButton(kind.Number())->isChecked()) {
+            return kind.Number();
         }
     }
     return 0;
@@ -133,15 +135,15 @@ void CContactEditor::OnNewClicked() {
     for (const V::SField& field : V::Fields()) {
         m_view.SetFieldText(field.id, QString());
     }
-    for (int n = 1; n <= 3; ++n) {
-        m_view.DefaultButton(n)->setChecked(false);
+    for (const F::SAddressKind& kind : F::kAddressKinds) {
+        m_view.DefaultButton(kind.Number())->setChecked(false);
     }
 }
 
 void CContactEditor::OnDefaultClicked(int id) {
     // The clicked button always ends up checked, even when the click unchecked it.
-    for (int n = 1; n <= 3; ++n) {
-        m_view.DefaultButton(n)->setChecked(V::kDefault1 + n - 1 == id);
+    for (const F::SAddressKind& kind : F::kAddressKinds) {
+        m_view.DefaultButton(kind.Number())->setChecked(V::kDefault1 + kind.Number() - 1 == id);
     }
 }
 

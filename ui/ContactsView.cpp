@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "contact/ContactFields.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
@@ -35,45 +36,52 @@ namespace orvex {
 namespace {
 
 using V = CContactsView;
+using F = CContactFields;
+
+// An edit of the form for a column: its column name, limit and label are the column's.
+constexpr V::SField Edit(int id, F::EColumn column, int labelId, int page, bool multiLine = false) {
+    const SContactField& field = F::Field(column);
+    return {id, field.name, field.maxLength, labelId, field.editorLabel, page, multiLine};
+}
 
 const std::array<V::SField, 15> kFields = {{
-    {V::kFirstName, "strFName", 15, V::kFirstNameLabel, "First Name:", V::kPageBasic, false},
-    {V::kLastName, "strLName", 18, V::kLastNameLabel, "Last Name:", V::kPageBasic, false},
-    {V::kWireless, "strWAddr", 65, V::kWirelessLabel, "1. Wireless Address:", V::kPageBasic, false},
-    {V::kWorkEmail, "strWEmail", 65, V::kWorkEmailLabel, "2. Work Email:", V::kPageBasic, false},
-    {V::kHomeEmail, "strHEmail", 65, V::kHomeEmailLabel, "3. Home Email:", V::kPageBasic, false},
-    {V::kHomePhone, "strHPhone", 15, V::kHomePhoneLabel, "Home:", V::kPageBasic, false},
-    {V::kWorkPhone, "strWPhone", 18, V::kWorkPhoneLabel, "Work:", V::kPageBasic, false},
-    {V::kMobilePhone, "strMPhone", 15, V::kMobilePhoneLabel, "Mobile:", V::kPageBasic, false},
-    {V::kFax, "strFax", 15, V::kFaxLabel, "Fax:", V::kPageBasic, false},
-    {V::kCompany, "strCompany", 18, V::kCompanyLabel, "Company:", V::kPageAdditional, false},
-    {V::kStreet, "strStreet", 70, V::kStreetLabel, "Street:", V::kPageAdditional, true},
-    {V::kCity, "strCity", 20, V::kCityLabel, "City:", V::kPageAdditional, false},
-    {V::kState, "strState", 10, V::kStateLabel, "State:", V::kPageAdditional, false},
-    {V::kZip, "strZip", 10, V::kZipLabel, "Zip:", V::kPageAdditional, false},
-    {V::kNote, "strNote", 72, V::kNoteLabel, "Note:", V::kPageAdditional, true},
+    Edit(V::kFirstName, F::kFirstName, V::kFirstNameLabel, V::kPageBasic),
+    Edit(V::kLastName, F::kLastName, V::kLastNameLabel, V::kPageBasic),
+    Edit(V::kWireless, F::kWireless, V::kWirelessLabel, V::kPageBasic),
+    Edit(V::kWorkEmail, F::kWorkEmail, V::kWorkEmailLabel, V::kPageBasic),
+    Edit(V::kHomeEmail, F::kHomeEmail, V::kHomeEmailLabel, V::kPageBasic),
+    Edit(V::kHomePhone, F::kHomePhone, V::kHomePhoneLabel, V::kPageBasic),
+    Edit(V::kWorkPhone, F::kWorkPhone, V::kWorkPhoneLabel, V::kPageBasic),
+    Edit(V::kMobilePhone, F::kMobilePhone, V::kMobilePhoneLabel, V::kPageBasic),
+    Edit(V::kFax, F::kFax, V::kFaxLabel, V::kPageBasic),
+    Edit(V::kCompany, F::kCompany, V::kCompanyLabel, V::kPageAdditional),
+    Edit(V::kStreet, F::kStreet, V::kStreetLabel, V::kPageAdditional, true),
+    Edit(V::kCity, F::kCity, V::kCityLabel, V::kPageAdditional),
+    Edit(V::kState, F::kState, V::kStateLabel, V::kPageAdditional),
+    Edit(V::kZip, F::kZip, V::kZipLabel, V::kPageAdditional),
+    Edit(V::kNote, F::kNote, V::kNoteLabel, V::kPageAdditional, true),
 }};
 
 // The contact is shown in field order, with the default address after the first five.
 constexpr size_t kFieldsBeforeDefault = 5;
 
-// The grid's visible columns: field number, caption, share of the width, alignment.
+// The grid's visible columns: field number (its caption is the column's), share of the width,
+// alignment.
 struct SGridColumn {
-    int column;
-    const char* caption;
+    F::EColumn column;
     double share;
     int alignment;
 };
 const SGridColumn kGridColumns[] = {
-    {3, "First Name", 0.17, CDataGrid::kAlignLeft},
-    {4, "Last Name", 0.17, CDataGrid::kAlignLeft},
-    {5, "Wireless Address", 0.2, CDataGrid::kAlignLeft},
-    {6, "Work Email", 0.2, CDataGrid::kAlignLeft},
-    {7, "Home Email", 0.2, CDataGrid::kAlignLeft},
-    {8, "Default Address", 0.06, CDataGrid::kAlignCenter},
+    {F::kFirstName, 0.17, CDataGrid::kAlignLeft},
+    {F::kLastName, 0.17, CDataGrid::kAlignLeft},
+    {F::kWireless, 0.2, CDataGrid::kAlignLeft},
+    {F::kWorkEmail, 0.2, CDataGrid::kAlignLeft},
+    {F::kHomeEmail, 0.2, CDataGrid::kAlignLeft},
+    {F::kDefaultAddress, 0.06, CDataGrid::kAlignCenter},
 };
-constexpr int kFirstGridColumn = 3;
-constexpr int kLastGridColumn = 8;
+constexpr int kFirstGridColumn = F::kFirstName;
+constexpr int kLastGridColumn = F::kDefaultAddress;
 
 QString Q(const char* text) {
     return QString::fromLatin1(text);
@@ -141,9 +149,10 @@ CContactsView::CContactsView(IContactsHost& host, QWidget* parent) : QWidget(par
     connect(m_del, &QPushButton::clicked, this, [editor] { editor->OnDelClicked(); });
     connect(m_save, &QPushButton::clicked, this, [editor] { editor->OnSaveClicked(); });
     connect(m_cancel, &QPushButton::clicked, this, [editor] { editor->OnCancelClicked(); });
-    for (int i = 0; i < 3; ++i) {
-        connect(m_default[static_cast<size_t>(i)], &QCheckBox::clicked, this,
-                [editor, i] { editor->OnDefaultClicked(kDefault1 + i); });
+    for (size_t i = 0; i < m_default.size(); ++i) {
+        const int id = kDefault1 + static_cast<int>(i);
+        connect(m_default[i], &QCheckBox::clicked, this,
+                [editor, id] { editor->OnDefaultClicked(id); });
     }
 }
 
@@ -310,14 +319,16 @@ QWidget* CContactsView::CreateBasicPage() {
     }
     auto* defaults = new QHBoxLayout;
     defaults->setSpacing(DluX(1));
-    defaults->addWidget(AddLabel(kDefaultLabel, "Default:", addresses));
+    defaults->addWidget(
+        AddLabel(kDefaultLabel, F::Field(F::kDefaultAddress).editorLabel, addresses));
     defaults->addSpacing(DluX(5));
-    const char* numbers[] = {"1", "2", "3"};
-    for (int i = 0; i < 3; ++i) {
-        auto* box = new QCheckBox(Q(numbers[i]), addresses);
-        box->setObjectName(QString("default%1").arg(i + 1));
-        m_default[static_cast<size_t>(i)] = box;
-        m_controls[kDefault1 + i] = box;
+    // A button for each address kind, captioned with the kind's number.
+    for (size_t i = 0; i < F::kAddressKinds.size(); ++i) {
+        const int number = F::kAddressKinds[i].Number();
+        auto* box = new QCheckBox(QString::number(number), addresses);
+        box->setObjectName(QString("default%1").arg(number));
+        m_default[i] = box;
+        m_controls[kDefault1 + static_cast<int>(i)] = box;
         defaults->addWidget(box);
     }
     defaults->addStretch(1);
@@ -440,7 +451,7 @@ void CContactsView::SetFieldText(int id, const QString& text) {
 }
 
 QCheckBox* CContactsView::DefaultButton(int number) const {
-    return number >= 1 && number <= 3 ? m_default[static_cast<size_t>(number - 1)] : nullptr;
+    return F::AddressKind(number) ? m_default[static_cast<size_t>(number - 1)] : nullptr;
 }
 
 QString CContactsView::StatusLineText() const {
@@ -547,7 +558,7 @@ void CContactsView::ShowCurrentContact() {
     for (size_t i = 0; i < kFields.size(); ++i) {
         if (i == kFieldsBeforeDefault) {
             int byDefault = 0;
-            if (personal.ReadInt("byDefault", byDefault)) {
+            if (personal.ReadInt(F::Name(F::kDefaultAddress), byDefault)) {
                 ShowDefaultAddress(byDefault);
             }
         }
@@ -561,11 +572,11 @@ void CContactsView::ShowCurrentContact() {
 
 void CContactsView::ShowDefaultAddress(int byDefault) {
     // Any other stored number leaves the buttons as the previous contact had them.
-    if (byDefault < 0 || byDefault > 3) {
+    if (byDefault != 0 && !F::AddressKind(byDefault)) {
         return;
     }
-    for (int i = 0; i < 3; ++i) {
-        m_default[static_cast<size_t>(i)]->setChecked(byDefault == i + 1);
+    for (size_t i = 0; i < F::kAddressKinds.size(); ++i) {
+        m_default[i]->setChecked(byDefault == F::kAddressKinds[i].Number());
     }
 }
 
@@ -631,7 +642,7 @@ void CContactsView::LayoutGridColumns() {
     }
     for (const SGridColumn& column : kGridColumns) {
         m_grid->SetColumnVisible(column.column, true);
-        m_grid->SetColumnCaption(column.column, Q(column.caption));
+        m_grid->SetColumnCaption(column.column, Q(F::Field(column.column).gridCaption));
         m_grid->SetColumnWidth(column.column, static_cast<float>(total * column.share));
         m_grid->SetColumnAlignment(column.column, column.alignment);
     }

@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 
+#include "contact/ContactFields.h"
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -79,7 +81,7 @@ class CContactsView : public QWidget {
     enum ETabPage { kPageBasic = 0, kPageAdditional = 1 };
 
     // One of the 15 edit fields: its control, the t_Contacts column it shows and saves, its
-    // character limit, its label's control and text, and its tab page.
+    // character limit, its label's control and text (the column's), and its tab page.
     struct SField {
         int id;
         const char* column;
@@ -129,7 +131,7 @@ class CContactsView : public QWidget {
     // The text of one of the 15 edit fields as the user sees it.
     QString FieldText(int id) const;
     void SetFieldText(int id, const QString& text);
-    // Default-address button 1, 2 or 3.
+    // The default-address button of an address kind by its number; null for any other number.
     QCheckBox* DefaultButton(int number) const;
     QString StatusLineText() const;
 
@@ -182,7 +184,8 @@ class CContactsView : public QWidget {
     QTabWidget* m_tabs = nullptr;
     QPushButton* m_save = nullptr;
     QPushButton* m_cancel = nullptr;
-    std::array<QCheckBox*, 3> m_default{};
+    // The default-address buttons, one for each address kind in order.
+    std::array<QCheckBox*, CContactFields::kAddressKinds.size()> m_default{};
     std::unique_ptr<CContactEditor> m_editor;
 };
 

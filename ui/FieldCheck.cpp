@@ -30,31 +30,20 @@ bool CFieldCheck::IsValidPhone(const std::string& bytes) {
 
 bool CFieldCheck::IsValid(ECheck check, const std::string& bytes) {
     switch (check) {
-        case kAddress:
+        case ECharacterSet::kAddress:
             return IsValidAddress(bytes);
-        case kPhone:
+        case ECharacterSet::kPhone:
             return IsValidPhone(bytes);
-        case kText:
+        case ECharacterSet::kText:
+        case ECharacterSet::kNone:
             break;
     }
     return IsValidText(bytes);
 }
 
 CFieldCheck::ECheck CFieldCheck::CheckOf(const std::string& column) {
-    static const char* const kAddresses[] = {"strWAddr", "strWEmail", "strHEmail"};
-    static const char* const kPhones[] = {"strHPhone", "strWPhone", "strMPhone", "strFax",
-                                          "strZip"};
-    for (const char* name : kAddresses) {
-        if (column == name) {
-            return kAddress;
-        }
-    }
-    for (const char* name : kPhones) {
-        if (column == name) {
-            return kPhone;
-        }
-    }
-    return kText;
+    const SContactField* field = CContactFields::Find(column);
+    return field && field->characters != ECharacterSet::kNone ? field->characters : kText;
 }
 
 }  // namespace orvex

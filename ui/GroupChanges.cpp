@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "contact/ContactFields.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
@@ -163,8 +164,11 @@ bool CGroupChanges::DeleteGroup(int group) {
         CADORecordset members(&m_database);
         ok = CGroupList::OpenMembers(group, members) || Fail(members.GetLastErrorString());
         for (members.MoveFirst(); ok && !members.IsEOF(); members.MoveNext()) {
-            for (int kind = 1; ok && kind <= 3; ++kind) {
-                const char* column = CGroupList::ColumnFor(kind);
+            for (const CContactFields::SAddressKind& kind : CContactFields::kAddressKinds) {
+                if (!ok) {
+                    break;
+                }
+                const char* column = CContactFields::Name(kind.groupList);
                 std::string list;
                 ok = members.ReadText(column, list) || Fail(members.GetLastErrorString());
                 if (ok && CGroupList::Contains(list, group)) {

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "contact/ContactFields.h"
+
 class QLineEdit;
 
 namespace orvex {
@@ -13,7 +15,7 @@ namespace orvex {
 class CGroupNameDlg : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kMaxLength = 15;
+    static constexpr int kMaxLength = CContactFields::kGroupNameLength;
 
     explicit CGroupNameDlg(QWidget* parent = nullptr);
 

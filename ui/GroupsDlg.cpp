@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "contact/ContactFields.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
@@ -26,6 +27,8 @@
 namespace orvex {
 
 namespace {
+
+using F = CContactFields;
 
 // The contact id on the first cell of an address item, the group number on a group entry.
 constexpr int kIdRole = Qt::UserRole;
@@ -271,8 +274,9 @@ void CGroupsDlg::InitDialog() {
         for (groups.MoveFirst(); !groups.IsEOF(); groups.MoveNext()) {
             int id = 0;
             std::string name;
-            groups.ReadInt("iCID", id);
-            groups.ReadText("strFName", name);
+            // A group's name is kept in the first-name column.
+            groups.ReadInt(F::Name(F::kId), id);
+            groups.ReadText(F::Name(F::kFirstName), name);
             auto* entry = new QListWidgetItem(Q(name));
             entry->setData(kIdRole, id);
             m_groups->addItem(entry);
@@ -291,14 +295,14 @@ void CGroupsDlg::InitDialog() {
             int id = 0;
             std::string first;
             std::string last;
-            personal.ReadInt("iCID", id);
-            personal.ReadText("strFName", first);
-            personal.ReadText("strLName", last);
-            for (int kind = 1; kind <= 3; ++kind) {
+            personal.ReadInt(F::Name(F::kId), id);
+            personal.ReadText(F::Name(F::kFirstName), first);
+            personal.ReadText(F::Name(F::kLastName), last);
+            for (const F::SAddressKind& kind : F::kAddressKinds) {
                 std::string address;
-                personal.ReadText(CAddressSelection::AddressColumnOf(kind), address);
+                personal.ReadText(F::Name(kind.address), address);
                 if (!address.empty()) {
-                    AddAddressItem(m_all, id, first, last, address, kind);
+                    AddAddressItem(m_all, id, first, last, address, kind.Number());
                 }
             }
         }
@@ -331,17 +335,17 @@ void CGroupsDlg::FillMembers() {
             int id = 0;
             std::string first;
             std::string last;
-            members.ReadInt("iCID", id);
-            members.ReadText("strFName", first);
-            members.ReadText("strLName", last);
-            for (int kind = 1; kind <= 3; ++kind) {
+            members.ReadInt(F::Name(F::kId), id);
+            members.ReadText(F::Name(F::kFirstName), first);
+            members.ReadText(F::Name(F::kLastName), last);
+            for (const F::SAddressKind& kind : F::kAddressKinds) {
                 std::string list;
-                members.ReadText(CGroupList::ColumnFor(kind), list);
+                members.ReadText(F::Name(kind.groupList), list);
                 if (CGroupList::Contains(list, group)) {
                     // Listed even when empty: the group holds it.
                     std::string address;
-                    members.ReadText(CAddressSelection::AddressColumnOf(kind), address);
-                    AddAddressItem(m_members, id, first, last, address, kind);
+                    members.ReadText(F::Name(kind.address), address);
+                    AddAddressItem(m_members, id, first, last, address, kind.Number());
                 }
             }
         }

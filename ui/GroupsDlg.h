@@ -4,6 +4,7 @@
 #include <QString>
 #include <string>
 
+#include "contact/ContactFields.h"
 #include "ui/AddressSelection.h"
 #include "ui/GroupChanges.h"
 
@@ -37,8 +38,8 @@ class CGroupsDlg : public QDialog {
         kCancel = 2,
     };
     enum EColumn { kColFirst = 0, kColLast = 1, kColType = 2, kColAddress = 3 };
-    static constexpr int kMaxGroups = 20;
-    static constexpr int kMaxMembers = 10;
+    static constexpr int kMaxGroups = CContactFields::kMaxGroups;
+    static constexpr int kMaxMembers = CContactFields::kMaxGroupMembers;
 
     explicit CGroupsDlg(IContactsHost& host, QWidget* parent = nullptr);
 
