@@ -26,6 +26,7 @@
 #include "app/QtFileChooser.h"
 #include "app/SwitchSplitterWnd.h"
 #include "app/TransferCommands.h"
+#include "app/VCardCommands.h"
 #include "app/settings/SettingsFile.h"
 #include "db/ContactsTable.h"
 #include "db/DatabaseFile.h"
@@ -43,10 +44,11 @@ namespace {
 
 // Commands that wait while the program is busy with a transfer or an edit.
 constexpr int kBusyCommands[] = {
-    CMainFrame::kCmdDownload, CMainFrame::kCmdUpload,     CMainFrame::kCmdConfiguration,
-    CMainFrame::kCmdPersonal, CMainFrame::kCmdGroups,     CMainFrame::kCmdBackup,
-    CMainFrame::kCmdLoadDb,   CMainFrame::kCmdImport,     CMainFrame::kCmdExport,
-    CMainFrame::kCmdHelp,     CMainFrame::kCmdRestoreBook};
+    CMainFrame::kCmdDownload,   CMainFrame::kCmdUpload,      CMainFrame::kCmdConfiguration,
+    CMainFrame::kCmdPersonal,   CMainFrame::kCmdGroups,      CMainFrame::kCmdBackup,
+    CMainFrame::kCmdLoadDb,     CMainFrame::kCmdImport,      CMainFrame::kCmdExport,
+    CMainFrame::kCmdHelp,       CMainFrame::kCmdRestoreBook, CMainFrame::kCmdImportVCard,
+    CMainFrame::kCmdExportVCard};
 
 }  // namespace
 
@@ -57,6 +59,7 @@ CMainFrame::CMainFrame(const std::string& programDirectory)
       m_platformChooser(std::make_unique<CQtFileChooser>(this)),
       m_dbFileCommands(std::make_unique<CDbFileCommands>(*this)),
       m_csvCommands(std::make_unique<CCsvCommands>(*this)),
+      m_vcardCommands(std::make_unique<CVCardCommands>(*this)),
       m_transfers(std::make_unique<CTransferCommands>(*this)),
       m_help(new CHelpCommand(this)) {
     setWindowTitle("Orvex Manager v.1.0");
@@ -121,6 +124,22 @@ void CMainFrame::CreateActions() {
          "Import", QStyle::SP_ArrowRight, "document-import"},
         {kCmdExport, "&File", "&Export...", QKeySequence("Ctrl+E"), "Export comma delimited file",
          "Export", QStyle::SP_ArrowLeft, "document-export"},
+        {kCmdImportVCard,
+         "&File",
+         "Import &vCard...",
+         {},
+         "Import contacts from a vCard file",
+         "Import vCard",
+         QStyle::SP_ArrowRight,
+         "document-import"},
+        {kCmdExportVCard,
+         "&File",
+         "Export vC&ard...",
+         {},
+         "Export contacts to a vCard file",
+         "Export vCard",
+         QStyle::SP_ArrowLeft,
+         "document-export"},
         {0, "&File", nullptr, {}, nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
         {kCmdExit,
          "&File",
@@ -189,6 +208,10 @@ void CMainFrame::CreateActions() {
     connect(Action(kCmdDownload), &QAction::triggered, this, [this] { m_transfers->OnDownload(); });
     connect(Action(kCmdUpload), &QAction::triggered, this, [this] { m_transfers->OnUpload(); });
     connect(Action(kCmdImport), &QAction::triggered, this, [this] { m_csvCommands->OnImport(); });
+    connect(Action(kCmdImportVCard), &QAction::triggered, this,
+            [this] { m_vcardCommands->OnImport(); });
+    connect(Action(kCmdExportVCard), &QAction::triggered, this,
+            [this] { m_vcardCommands->OnExport(); });
     connect(Action(kCmdHelp), &QAction::triggered, this, [this] { OnHelp(); });
     connect(Action(kCmdRestoreBook), &QAction::triggered, this, [this] { OnRestoreBook(); });
 }

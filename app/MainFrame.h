@@ -22,6 +22,7 @@ class QToolBar;
 namespace orvex {
 
 class CHelpCommand;
+class CVCardCommands;
 
 class CContactsView;
 class CCsvCommands;
@@ -50,6 +51,8 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
         kCmdExport = 32786,
         kCmdHelp = 32787,
         kCmdRestoreBook = 32788,
+        kCmdImportVCard = 32789,
+        kCmdExportVCard = 32790,
         kCmdAbout = 57664,
         kCmdExit = 57665,
     };
@@ -100,6 +103,8 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     const std::string& ProgramDirectory() const { return m_programDirectory; }
     // Help > Contents: the desktop's browser, else the program's own window.
     CHelpCommand& Help() { return *m_help; }
+    // File > Import vCard and Export vCard.
+    CVCardCommands& VCard() { return *m_vcardCommands; }
     const std::string& SettingsPath() const { return m_settingsPath; }
     // The books that downloads, imports and restores replaced.
     CBookHistory& History() { return m_history; }
@@ -188,6 +193,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     std::unique_ptr<IFileChooser> m_platformChooser;
     std::unique_ptr<CDbFileCommands> m_dbFileCommands;
     std::unique_ptr<CCsvCommands> m_csvCommands;
+    std::unique_ptr<CVCardCommands> m_vcardCommands;
     std::unique_ptr<CTransferCommands> m_transfers;
     QToolBar* m_toolBar = nullptr;
     std::map<int, QLabel*> m_panes;

@@ -3,6 +3,7 @@
 // limits hold, and duplicates of contacts already there are found.
 #include <gtest/gtest.h>
 
+#include "app/VCardCommands.h"
 #include "app/VCardExport.h"
 #include "app/VCardImportPlan.h"
 #include "db/VCardReader.h"
@@ -149,6 +150,46 @@ TEST_F(VCardImportTest, AddingKeepsTheBooksLimitsAndFindsDuplicates) {
     EXPECT_EQ(inG1, 10);
     // Kept when the user asks for it.
     EXPECT_FALSE(Plan(vcf, false, true).Contacts().back().skipped);
+}
+
+// The commands the whole way: Export vCard, then Import vCard after the preview, in both
+// modes; each import keeps the book it changes in the history.
+TEST_F(VCardImportTest, TheCommandsStoreWhatThePreviewShowed) {
+    Person(1, "Ann", "Lee", {{"strWAddr", "ann@wave.example"}, {"byDefault", "1"}});
+    chooser.path = dir + "out.vcf";
+    frame->Action(CMainFrame::kCmdExportVCard)->trigger();
+    ASSERT_TRUE(std::filesystem::exists(dir + "out.vcf"));
+    const std::string book = Dump();
+
+    int choice = CVCardCommands::kAdd;
+    SVCardPreview shown;
+    frame->VCard().SetPreviewer([&](const std::string& name, const auto& build, bool& keep) {
+        EXPECT_EQ(name, "out.vcf");
+        shown = build(choice == CVCardCommands::kReplace, false);
+        keep = false;
+        return choice;
+    });
+    const size_t kept = frame->History().List().size();
+    chooser.path = dir + "out.vcf";
+    frame->Action(CMainFrame::kCmdImportVCard)->trigger();  // adding: Ann is there already
+    ASSERT_EQ(shown.cards.size(), 1u);
+    EXPECT_TRUE(shown.cards[0].duplicate && shown.cards[0].skipped);
+    EXPECT_EQ(Dump(), book);
+
+    choice = CVCardCommands::kReplace;
+    frame->Action(CMainFrame::kCmdImportVCard)->trigger();
+    EXPECT_FALSE(shown.cards[0].skipped);
+    EXPECT_EQ(frame->History().List().size(), kept + 1) << "the skipped add changed nothing";
+    frame->Action(CMainFrame::kCmdExportVCard)->trigger();
+    EXPECT_EQ(Slurp(dir + "out.vcf"), Export(EVCardVersion::kV30));
+
+    choice = CVCardCommands::kCancel;
+    WriteFile("bad.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:X;;;;\r\n");
+    chooser.path = dir + "bad.vcf";
+    box.shown.clear();
+    frame->Action(CMainFrame::kCmdImportVCard)->trigger();
+    ASSERT_EQ(box.Shown().size(), 1u);
+    EXPECT_NE(box.Shown()[0].find("line 1"), std::string::npos) << box.Shown()[0];
 }
 
 }  // namespace
