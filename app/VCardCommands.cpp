@@ -21,6 +21,10 @@ QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
+QString Count(int n, const char* one, const char* many) {
+    return QString::number(n) + " " + (n == 1 ? one : many);
+}
+
 QString FromBook(const std::string& win1252) {
     return QString::fromStdString(CWin1252::ToUtf8(win1252));
 }
@@ -47,17 +51,15 @@ void CVCardCommands::OnExport() {
 
 SVCardPreview CVCardCommands::PreviewOf(const CVCardImportPlan& plan, const std::string& fileName) {
     SVCardPreview preview;
-    preview.counts.push_back(QString("%1 cards read from %2")
-                                 .arg(plan.CardCount())
-                                 .arg(QString::fromStdString(fileName)));
-    preview.counts.push_back(QString("%1 contacts to store, %2 duplicates of contacts there")
-                                 .arg(plan.ToStore())
-                                 .arg(plan.Duplicates()));
-    preview.counts.push_back(QString("%1 values changed to fit, %2 left out, %3 other "
-                                     "properties not taken")
-                                 .arg(plan.Changed())
-                                 .arg(plan.LeftOut())
-                                 .arg(plan.Ignored()));
+    preview.counts.push_back(Count(static_cast<int>(plan.CardCount()), "card", "cards") +
+                             " read from " + QString::fromStdString(fileName));
+    preview.counts.push_back(Count(plan.ToStore(), "contact", "contacts") + " to store, " +
+                             Count(plan.Duplicates(), "duplicate", "duplicates") +
+                             " of contacts there");
+    preview.counts.push_back(Count(plan.Changed(), "value", "values") + " changed to fit, " +
+                             QString::number(plan.LeftOut()) + " left out, " +
+                             Count(plan.Ignored(), "other property", "other properties") +
+                             " not taken");
     preview.cards.reserve(plan.Contacts().size());
     for (const SPlannedContact& contact : plan.Contacts()) {
         SVCardPreviewCard card;
