@@ -245,6 +245,7 @@ void CMainFrame::CreateStatusBar() {
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString(blanks, ' ')) + 8);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAccessibleName(names[pane]);
+        label->setProperty("paneName", names[pane]);
         bar->addPermanentWidget(label);
         m_panes[pane] = label;
     }
@@ -477,8 +478,15 @@ bool CMainFrame::RestoreFromSafetyCopy(CSafetyCopy& copy) {
 void CMainFrame::SetStatusText(int pane, const std::string& text) {
     auto it = m_panes.find(pane);
     if (it != m_panes.end()) {
-        it->second->setText(CQtText::ToQString(text));
-        it->second->repaint();
+        QLabel* label = it->second;
+        label->setText(CQtText::ToQString(text));
+        // A screen reader hears the pane's name with its value ("Counts: P:002/G:00"), and
+        // hears it change.
+        const QString value = label->text().trimmed();
+        const QString name = label->property("paneName").toString();
+        label->setAccessibleName(value.isEmpty() ? name : name + ": " + value);
+        label->setAccessibleDescription(value);
+        label->repaint();
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <algorithm>
 #include <string>
@@ -122,6 +123,7 @@ void CContactEditor::OnEditClicked() {
             SetEditing(true);
         } else {
             // Nothing to edit.
+            const QSignalBlocker quiet(edit);
             edit->setChecked(false);
         }
         return;
@@ -150,8 +152,7 @@ void CContactEditor::OnDefaultClicked(int id) {
 void CContactEditor::OnCancelClicked() {
     QPushButton* edit = Button(V::kEdit);
     if (edit->isChecked()) {
-        edit->setChecked(false);
-        OnEditClicked();
+        edit->setChecked(false);  // which ends the editing through OnEditClicked
         return;
     }
     m_view.ShowCurrentContact();
@@ -185,8 +186,7 @@ void CContactEditor::OnSaveClicked() {
     ok = ok && RenumberEntries(existing ? -1 : id);
     Finish(ok, began, "The contact could not be saved.", row);
     if (existing) {
-        Button(V::kEdit)->setChecked(false);
-        OnEditClicked();
+        Button(V::kEdit)->setChecked(false);  // which ends the editing through OnEditClicked
     } else {
         SetEditing(false);
     }

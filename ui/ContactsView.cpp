@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -144,7 +145,10 @@ CContactsView::CContactsView(IContactsHost& host, QWidget* parent) : QWidget(par
     m_editor = std::make_unique<CContactEditor>(*this, m_host);
     // The editing lives in the editor; the buttons go straight to it.
     CContactEditor* editor = m_editor.get();
-    connect(m_edit, &QPushButton::clicked, this, [editor] { editor->OnEditClicked(); });
+    // Toggled rather than clicked: a screen reader's Toggle action changes the button without
+    // a click, and must start and end editing as a click does. The view's and the editor's own
+    // changes of the button block the signal or run the handler through it.
+    connect(m_edit, &QPushButton::toggled, this, [editor] { editor->OnEditClicked(); });
     connect(m_new, &QPushButton::clicked, this, [editor] { editor->OnNewClicked(); });
     connect(m_del, &QPushButton::clicked, this, [editor] { editor->OnDelClicked(); });
     connect(m_save, &QPushButton::clicked, this, [editor] { editor->OnSaveClicked(); });
@@ -607,6 +611,7 @@ void CContactsView::OnTabSelChange(int index) {
 void CContactsView::OnGridEvent() {
     ShowCurrentContact();
     SetFieldsReadOnly(true);
+    const QSignalBlocker quiet(m_edit);
     m_edit->setChecked(false);
 }
 

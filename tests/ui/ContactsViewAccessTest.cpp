@@ -107,6 +107,32 @@ TEST_F(ContactsViewAccessTest, ButtonsCheckBoxesGroupsAndTabsByCaption) {
     EXPECT_EQ(FindObject(QAccessible::Grouping, "Address"), view->Control(V::kAddressGroup));
 }
 
+// A screen reader toggles Edit through its action, with no click: editing starts as with the
+// mouse.
+TEST_F(ContactsViewAccessTest, EditsToggleActionStartsAndEndsEditing) {
+    Add(1, "Ann", "One");
+    MakeView();
+    QAccessibleInterface* edit = Find(QAccessible::CheckBox, "Edit");
+    ASSERT_NE(edit, nullptr);
+    QAccessibleActionInterface* actions = edit->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    auto* first = view->Control(V::kFirstName);
+    EXPECT_FALSE(first->isEnabled() && !first->property("readOnly").toBool());
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(edit->state().checked);
+    EXPECT_FALSE(first->property("readOnly").toBool()) << "the fields take input";
+    EXPECT_FALSE(view->Grid()->isEnabled()) << "the grid waits while editing";
+    // Edit waits while editing; Cancel, pressed the same way, ends it.
+    QAccessibleInterface* cancel = Find(QAccessible::Button, "Cancel");
+    ASSERT_NE(cancel, nullptr);
+    cancel->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTest::qWait(300);  // a press is an animated click
+    EXPECT_FALSE(edit->state().checked);
+    EXPECT_TRUE(first->property("readOnly").toBool());
+    EXPECT_TRUE(view->Grid()->isEnabled());
+}
+
 TEST_F(ContactsViewAccessTest, TheGridAndTheStatusLineExposeTheirTexts) {
     Add(1, "Ann", "One");
     Add(2, "Ben", "Two");
