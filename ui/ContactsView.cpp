@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
@@ -99,7 +100,7 @@ QString NameOf(const char* label) {
 
 // The form's buttons are only as wide as their captions need, not as wide as a dialog's.
 void FitToCaption(QPushButton* button) {
-    const int text = button->fontMetrics().horizontalAdvance(button->text());
+    const int text = button->fontMetrics().horizontalAdvance(QString(button->text()).remove('&'));
     button->setMinimumWidth(text + 2 * button->fontMetrics().averageCharWidth() + 8);
 }
 
@@ -238,10 +239,10 @@ void CContactsView::CreateControls() {
     auto* top = new QHBoxLayout;
     top->setContentsMargins(DluX(5), DluY(5), DluX(5), DluY(4));
     top->setSpacing(DluX(2));
-    m_edit = new QPushButton(Q("Edit"), m_panel);
+    m_edit = new QPushButton(Q("&Edit"), m_panel);
     m_edit->setCheckable(true);
-    m_new = new QPushButton(Q("New"), m_panel);
-    m_del = new QPushButton(Q("Del"), m_panel);
+    m_new = new QPushButton(Q("&New"), m_panel);
+    m_del = new QPushButton(Q("&Del"), m_panel);
     const std::pair<int, QPushButton*> topButtons[] = {
         {kEdit, m_edit}, {kNew, m_new}, {kDel, m_del}};
     for (const auto& [id, button] : topButtons) {
@@ -262,8 +263,8 @@ void CContactsView::CreateControls() {
     auto* bottom = new QHBoxLayout;
     bottom->setContentsMargins(DluX(6), DluY(4), DluX(5), DluY(5));
     bottom->setSpacing(DluX(5));
-    m_cancel = new QPushButton(Q("Cancel"), m_panel);
-    m_save = new QPushButton(Q("Save"), m_panel);
+    m_cancel = new QPushButton(Q("C&ancel"), m_panel);
+    m_save = new QPushButton(Q("&Save"), m_panel);
     const std::pair<int, QPushButton*> bottomButtons[] = {{kCancel, m_cancel}, {kSave, m_save}};
     for (const auto& [id, button] : bottomButtons) {
         button->setAutoDefault(false);
@@ -275,8 +276,27 @@ void CContactsView::CreateControls() {
     layout->addWidget(m_panel);
     m_panel->setFixedWidth(std::max(DluX(106), m_panel->minimumSizeHint().width()));
 
+    // Alt and the underlined letter press them; none of the letters is the main window's
+    // (File, Contacts, Communication, Help). The names are the captions without the marks.
     for (QPushButton* button : {m_edit, m_new, m_del, m_save, m_cancel}) {
-        button->setAccessibleName(button->text());
+        button->setAccessibleName(QString(button->text()).remove('&'));
+    }
+    // In the editor, Esc cancels and Enter saves (Ctrl+Enter in the note, where Enter starts
+    // a new line); each only while its button is enabled.
+    const std::pair<QKeySequence, QPushButton*> keys[] = {
+        {QKeySequence(Qt::Key_Escape), m_cancel},
+        {QKeySequence(Qt::Key_Return), m_save},
+        {QKeySequence(Qt::Key_Enter), m_save},
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), m_save},
+        {QKeySequence(Qt::CTRL | Qt::Key_Enter), m_save}};
+    for (const auto& [key, button] : keys) {
+        auto* shortcut = new QShortcut(key, m_panel);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled()) {
+                button->click();
+            }
+        });
     }
     for (QCheckBox* box : m_default) {
         box->setAccessibleName(box->text());

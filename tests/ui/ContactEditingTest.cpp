@@ -1,4 +1,5 @@
 #include <QTabWidget>
+#include <QTableView>
 
 #include "tests/ui/EditingTestSupport.h"
 
@@ -66,6 +67,30 @@ TEST_F(ContactEditingTest, EditAndSaveWorkFromTheKeyboard) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_FALSE(Editing());
     EXPECT_EQ(Stored(1).first, "Anne");
+}
+
+// Alt+E edits, Enter in a field saves, Esc cancels.
+TEST_F(ContactEditingTest, EnterSavesAndEscCancelsInTheEditor) {
+    Add(1, "Ann", "One");
+    MakeView();
+    view->show();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    QTest::keyClick(view.get(), Qt::Key_E, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Editing(); }, 2000));  // an animated click
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    QTest::keyClicks(QApplication::focusWidget(), "e");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(Editing());
+    EXPECT_EQ(Stored(1).first, "Anne");
+
+    Click(V::kEdit);
+    QTest::keyClicks(QApplication::focusWidget(), "x");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(Editing());
+    EXPECT_EQ(Text(V::kFirstName), "Anne");
+    EXPECT_EQ(Stored(1).first, "Anne");
+    EXPECT_TRUE(answers.reports.empty());
 }
 
 TEST_F(ContactEditingTest, EditAndDelOnAnEmptyTableDoNothing) {
