@@ -138,14 +138,14 @@ void CContactEditor::OnNewClicked() {
         m_view.SetFieldText(field.id, QString());
     }
     for (const F::SAddressKind& kind : F::kAddressKinds) {
-        m_view.DefaultButton(kind.Number())->setChecked(false);
+        m_view.SetDefaultChecked(kind.Number(), false);
     }
 }
 
 void CContactEditor::OnDefaultClicked(int id) {
     // The clicked button always ends up checked, even when the click unchecked it.
     for (const F::SAddressKind& kind : F::kAddressKinds) {
-        m_view.DefaultButton(kind.Number())->setChecked(V::kDefault1 + kind.Number() - 1 == id);
+        m_view.SetDefaultChecked(kind.Number(), V::kDefault1 + kind.Number() - 1 == id);
     }
 }
 
@@ -235,7 +235,7 @@ void CContactEditor::OnFieldFocusLost(int id) {
         return;
     }
     if (const SAddress* address = AddressOf(id); address && m_view.FieldText(id).isEmpty()) {
-        m_view.DefaultButton(address->button)->setChecked(false);
+        m_view.SetDefaultChecked(address->button, false);
     }
     // Save checks every field itself and reports only the first failure; Cancel throws the
     // text away. Checking on the way to either would only add a report.
@@ -269,7 +269,7 @@ bool CContactEditor::ValidateAllFields() {
 void CContactEditor::FixDefaultAddress() {
     for (const SAddress& address : kAddresses) {
         if (m_view.FieldText(address.field).isEmpty()) {
-            m_view.DefaultButton(address.button)->setChecked(false);
+            m_view.SetDefaultChecked(address.button, false);
         }
     }
     if (DefaultAddress() != 0) {
@@ -277,7 +277,7 @@ void CContactEditor::FixDefaultAddress() {
     }
     for (const SAddress& address : kAddresses) {
         if (!m_view.FieldText(address.field).isEmpty()) {
-            m_view.DefaultButton(address.button)->setChecked(true);
+            m_view.SetDefaultChecked(address.button, true);
             return;
         }
     }

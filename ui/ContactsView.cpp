@@ -156,7 +156,9 @@ CContactsView::CContactsView(IContactsHost& host, QWidget* parent) : QWidget(par
     connect(m_cancel, &QPushButton::clicked, this, [editor] { editor->OnCancelClicked(); });
     for (size_t i = 0; i < m_default.size(); ++i) {
         const int id = kDefault1 + static_cast<int>(i);
-        connect(m_default[i], &QCheckBox::clicked, this,
+        // Toggled, so that a screen reader's Toggle action works as a click does; the
+        // program's own changes go through SetDefaultChecked, which keeps it quiet.
+        connect(m_default[i], &QCheckBox::toggled, this,
                 [editor, id] { editor->OnDefaultClicked(id); });
     }
 }
@@ -478,6 +480,12 @@ QCheckBox* CContactsView::DefaultButton(int number) const {
     return F::AddressKind(number) ? m_default[static_cast<size_t>(number - 1)] : nullptr;
 }
 
+void CContactsView::SetDefaultChecked(int number, bool checked) const {
+    QCheckBox* box = DefaultButton(number);
+    const QSignalBlocker quiet(box);
+    box->setChecked(checked);
+}
+
 QString CContactsView::StatusLineText() const {
     return m_status->text();
 }
@@ -566,8 +574,8 @@ void CContactsView::ShowCurrentContact() {
         for (const SField& field : kFields) {
             SetFieldText(field.id, QString());
         }
-        for (QCheckBox* box : m_default) {
-            box->setChecked(false);
+        for (const auto& kind : F::kAddressKinds) {
+            SetDefaultChecked(kind.Number(), false);
         }
         return;
     }
@@ -600,7 +608,7 @@ void CContactsView::ShowDefaultAddress(int byDefault) {
         return;
     }
     for (size_t i = 0; i < F::kAddressKinds.size(); ++i) {
-        m_default[i]->setChecked(byDefault == F::kAddressKinds[i].Number());
+        SetDefaultChecked(F::kAddressKinds[i].Number(), byDefault == F::kAddressKinds[i].Number());
     }
 }
 

@@ -133,6 +133,9 @@ class CContactsView : public QWidget {
     void SetFieldText(int id, const QString& text);
     // The default-address button of an address kind by its number; null for any other number.
     QCheckBox* DefaultButton(int number) const;
+    // Checks or clears a default-address button as the program's own change: the button's
+    // toggled signal, which stands for the user's click or Toggle action, stays quiet.
+    void SetDefaultChecked(int number, bool checked) const;
     QString StatusLineText() const;
 
     // Editing (carried out by the editor): the viewing or an editing state of the controls,

@@ -123,6 +123,14 @@ TEST_F(ContactsViewAccessTest, EditsToggleActionStartsAndEndsEditing) {
     EXPECT_TRUE(edit->state().checked);
     EXPECT_FALSE(first->property("readOnly").toBool()) << "the fields take input";
     EXPECT_FALSE(view->Grid()->isEnabled()) << "the grid waits while editing";
+    // The default-address buttons keep exactly one checked, toggled as clicked.
+    QAccessibleInterface* second = Find(QAccessible::CheckBox, "2");
+    ASSERT_NE(second, nullptr);
+    for (int times = 0; times < 2; ++times) {
+        second->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        EXPECT_TRUE(view->DefaultButton(2)->isChecked()) << times;
+        EXPECT_FALSE(view->DefaultButton(1)->isChecked() || view->DefaultButton(3)->isChecked());
+    }
     // Edit waits while editing; Cancel, pressed the same way, ends it.
     QAccessibleInterface* cancel = Find(QAccessible::Button, "Cancel");
     ASSERT_NE(cancel, nullptr);
