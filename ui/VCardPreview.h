@@ -16,10 +16,10 @@ struct SVCardPreviewProblem {
 };
 
 struct SVCardPreviewCard {
-    int number = 0;     // 1 for the file's first card
-    int line = 0;       // the line of its BEGIN:VCARD
-    QString name;       // first and last name as stored
-    QString stored;     // a summary of what is stored: addresses, phones, company, groups
+    int number = 0;          // 1 for the file's first card
+    int line = 0;            // the line of its BEGIN:VCARD
+    QString name;            // first and last name as stored
+    QString stored;          // a summary of what is stored: addresses, phones, company, groups
     bool duplicate = false;  // same names and an address in common with a contact there
     bool skipped = false;    // not stored (a duplicate that is not kept, an empty card)
     std::vector<SVCardPreviewProblem> problems;
