@@ -1,7 +1,9 @@
 #include "link/DeviceLink.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "link/LinkState.h"
 #include "link/PortDiagnosis.h"
@@ -12,6 +14,28 @@ namespace orvex {
 namespace {
 
 CSystemClock g_systemClock;
+
+// Set while this thread runs one of a link's timer callbacks, so that a link destroyed from
+// such a callback does not wait for itself.
+thread_local int t_inLinkCallback = 0;
+
+// Counts a timer callback of a link while it runs.
+class CCallbackScope {
+  public:
+    explicit CCallbackScope(std::atomic<int>& running) : m_running(running) {
+        ++m_running;
+        ++t_inLinkCallback;
+    }
+    ~CCallbackScope() {
+        --t_inLinkCallback;
+        --m_running;
+    }
+    CCallbackScope(const CCallbackScope&) = delete;
+    CCallbackScope& operator=(const CCallbackScope&) = delete;
+
+  private:
+    std::atomic<int>& m_running;
+};
 
 }  // namespace
 
@@ -27,6 +51,13 @@ CDeviceLink::~CDeviceLink() {
     m_shuttingDown = true;
     // A callback of ours may be running on the timer thread; it must be done before the
     // members it uses go away. The watchdog's wait notices m_shuttingDown within one step.
+    m_timers.KillAndWait(m_pollTimerId.exchange(0));
+    m_timers.KillAndWait(m_watchdogTimerId.exchange(0));
+    // A watchdog whose timer was killed when it was restarted may still be in its wait; it
+    // sees m_shuttingDown within one step. Then any timer re-armed meanwhile goes too.
+    while (t_inLinkCallback == 0 && m_callbacksRunning.load() != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     m_timers.KillAndWait(m_pollTimerId.exchange(0));
     m_timers.KillAndWait(m_watchdogTimerId.exchange(0));
     m_port.Close();
@@ -213,13 +244,25 @@ void CDeviceLink::RestartPolling() {
 void CDeviceLink::StartWatchdog() {
     std::lock_guard lock(m_lineMutex);
     StopWatchdog();
-    m_watchdogTimerId = m_timers.Start(kWatchdogPeriodMs, [this] { OnWatchdog(); });
+    if (m_shuttingDown) {
+        return;
+    }
+    m_watchdogTimerId = m_timers.Start(kWatchdogPeriodMs, [this] {
+        const CCallbackScope scope(m_callbacksRunning);
+        OnWatchdog();
+    });
 }
 
 void CDeviceLink::StartPollTimer() {
     std::lock_guard lock(m_lineMutex);
     StopPollTimer();
-    m_pollTimerId = m_timers.Start(kPollPeriodMs, [this] { OnPollTick(); });
+    if (m_shuttingDown) {
+        return;
+    }
+    m_pollTimerId = m_timers.Start(kPollPeriodMs, [this] {
+        const CCallbackScope scope(m_callbacksRunning);
+        OnPollTick();
+    });
 }
 
 void CDeviceLink::StopPollTimer() {

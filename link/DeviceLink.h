@@ -192,6 +192,9 @@ class CDeviceLink {
     IByteSink* m_sink;
     std::recursive_mutex m_lineMutex;
     std::atomic<bool> m_shuttingDown{false};
+    // Timer callbacks of this link running now, on the timer thread: the destructor waits for
+    // them, including one whose timer was already killed (a watchdog restarted by a reply).
+    std::atomic<int> m_callbacksRunning{0};
 };
 
 }  // namespace orvex
