@@ -15,6 +15,7 @@
 
 #include "app/CsvExport.h"
 #include "app/CsvImport.h"
+#include "bench/BenchBook.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
@@ -49,37 +50,7 @@ class CBenchFiles {
         std::string error;
         CContactsTable::CreateEmptyDatabase(database, error);
         db.Open(CContactsTable::ConnectionString(database));
-        db.BeginTrans();
-        CADORecordset rs(&db);
-        rs.Open(CContactsTable::kTable, CADORecordset::openTable);
-        for (int id = 1; id <= kLines; ++id) {
-            const bool group = id <= kGroups;
-            const int k = (id * 7919) % kLines;
-            rs.AddNew();
-            rs.WriteInt("iCID", id);
-            rs.WriteInt("iEIdx", k);
-            rs.WriteInt("iGroup", group ? 1 : 0);
-            rs.WriteText("strFName", (group ? "Group" : "First") + std::to_string(k % 997));
-            if (!group) {
-                rs.WriteText("strLName", "Last" + std::to_string(k));
-                rs.WriteText("strWAddr", "p" + std::to_string(id) + "@pager.example");
-                rs.WriteText("strWEmail", "w" + std::to_string(id) + "@work.example");
-                rs.WriteInt("byDefault", 1 + id % 3);
-                // Ten members in each group.
-                const int g = id - kGroups;
-                rs.WriteText("strGrpOfWAddr",
-                             g <= kGroups * 10 ? ";" + std::to_string(1 + g % kGroups) + ";" : ";");
-                rs.WriteText("strCompany", id % 5 ? "Acme" : "Acme, Inc");
-                rs.WriteText("strHPhone", "555-" + std::to_string(1000 + id % 9000));
-                rs.WriteText("strStreet", std::to_string(id) + " Main Street");
-                rs.WriteText("strCity", "Springfield");
-                rs.WriteText("strZip", "12345");
-                rs.WriteText("strNote", id % 7 ? "call after 5" : "the \"usual\" order");
-            }
-            rs.Update();
-        }
-        rs.Close();
-        db.CommitTrans();
+        bench::FillBook(db, kLines, kGroups, kLines, 3, "the \"usual\" order");
         CCsvExport::ExportContacts(db, csv, error);
         CErrorReport::SetMessageBox(&yes);
     }

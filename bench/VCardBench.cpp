@@ -11,6 +11,7 @@
 #include "app/VCardCommands.h"
 #include "app/VCardExport.h"
 #include "app/VCardImportPlan.h"
+#include "bench/BenchBook.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/BookHistory.h"
@@ -38,37 +39,8 @@ class CBenchFiles {
         std::string error;
         CContactsTable::CreateEmptyDatabase(database, error);
         db.Open(CContactsTable::ConnectionString(database));
-        db.BeginTrans();
-        CADORecordset rs(&db);
-        rs.Open(CContactsTable::kTable, CADORecordset::openTable);
-        for (int id = 1; id <= kGroups + kPersonal; ++id) {
-            const bool group = id <= kGroups;
-            const int k = (id * 7919) % kPersonal;
-            rs.AddNew();
-            rs.WriteInt("iCID", id);
-            rs.WriteInt("iEIdx", k);
-            rs.WriteInt("iGroup", group ? 1 : 0);
-            rs.WriteText("strFName", (group ? "Group" : "First") + std::to_string(k % 997));
-            if (!group) {
-                rs.WriteText("strLName", "Last" + std::to_string(k));
-                rs.WriteText("strWAddr", "p" + std::to_string(id) + "@pager.example");
-                rs.WriteText("strWEmail", "w" + std::to_string(id) + "@work.example");
-                rs.WriteInt("byDefault", 1 + id % 2);
-                // Ten members in each group.
-                const int g = id - kGroups;
-                rs.WriteText("strGrpOfWAddr",
-                             g <= kGroups * 10 ? ";" + std::to_string(1 + g % kGroups) + ";" : ";");
-                rs.WriteText("strCompany", id % 5 ? "Acme" : "Acme, Inc");
-                rs.WriteText("strHPhone", "555-" + std::to_string(1000 + id % 9000));
-                rs.WriteText("strStreet", std::to_string(id) + " Main Street");
-                rs.WriteText("strCity", "Springfield");
-                rs.WriteText("strZip", "12345");
-                rs.WriteText("strNote", id % 7 ? "call after 5" : "the \"usual\" order; twice");
-            }
-            rs.Update();
-        }
-        rs.Close();
-        db.CommitTrans();
+        bench::FillBook(db, kGroups + kPersonal, kGroups, kPersonal, 2,
+                        "the \"usual\" order; twice");
         int count = 0;
         if (!CVCardExport::ExportContacts(db, vcf, EVCardVersion::kV30, count, error) ||
             count != kPersonal) {
