@@ -352,7 +352,9 @@ void CDeviceLink::AssembleFrames() {
     for (;;) {
         const int n = queue.Count();
         if (n == 0) {
-            queue.Reset();
+            // The receive thread may have pushed since Count(): a plain Reset would drop the
+            // start of the next unit, and the device would wait for an ACK that never comes.
+            queue.ResetIfEmpty();
             return;
         }
         const uint8_t first = queue.Peek(0);

@@ -80,4 +80,12 @@ void CRecvQueue::Reset() {
     m_read.store(0, std::memory_order_release);
 }
 
+void CRecvQueue::ResetIfEmpty() {
+    std::lock_guard lock(m_mutex);
+    if (m_read.load(std::memory_order_relaxed) == m_write.load(std::memory_order_relaxed)) {
+        m_write.store(0, std::memory_order_release);
+        m_read.store(0, std::memory_order_release);
+    }
+}
+
 }  // namespace orvex

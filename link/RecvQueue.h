@@ -33,6 +33,9 @@ class CRecvQueue {
     uint8_t Peek(int offset) const;
     // Both indices back to 0; the stored bytes stay.
     void Reset();
+    // Both indices back to 0 only while nothing is queued, checked under the lock: bytes the
+    // receive thread pushes after the caller last saw an empty queue are kept.
+    void ResetIfEmpty();
 
   private:
     bool PushLocked(uint8_t byte);

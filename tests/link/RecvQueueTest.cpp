@@ -68,6 +68,13 @@ TEST(RecvQueueTest, WrapsAroundAndResetKeepsTheBytes) {
     EXPECT_EQ(queue.Count(), 0);
     uint8_t byte;
     EXPECT_FALSE(queue.Pop(byte));
+
+    // Bytes that came after the assembly found the queue empty survive its tidy-up.
+    queue.ResetIfEmpty();
+    queue.Push(0x43);
+    queue.ResetIfEmpty();
+    EXPECT_EQ(queue.Count(), 1);
+    EXPECT_TRUE(queue.Pop(byte) && byte == 0x43);
 }
 
 // Push on one thread, Pop on another and Reset on a third, as the receive thread, the frame
