@@ -681,6 +681,12 @@ void CContactsView::LayoutGridColumns() {
     }
 }
 
+QByteArray CContactsView::ColumnState() const {
+    return {};
+}
+
+void CContactsView::RestoreColumnState(const QByteArray& /*state*/) {}
+
 void CContactsView::FitParentFrame() {
     QWidget* frame = window();
     // A window that was never given a size takes the size it asks for, as showing it would.

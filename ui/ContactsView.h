@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -119,6 +120,10 @@ class CContactsView : public QWidget {
     // the rest, the grid's columns in their ratios.
     void LayoutControls();
     void LayoutGridColumns();
+    // The grid's columns as the user arranged them (widths, hidden and shown, order of the
+    // rows), to be given back at the next start; an unreadable state changes nothing.
+    QByteArray ColumnState() const;
+    void RestoreColumnState(const QByteArray& state);
 
     int TabPage() const { return m_tabPage; }
     // The grid row the next reload selects.
