@@ -118,7 +118,8 @@ bool CContactEditor::Fail(const std::string& errorBlock) {
 void CContactEditor::OnEditClicked() {
     QPushButton* edit = Button(V::kEdit);
     if (edit->isChecked()) {
-        if (m_host.PersonalRecordset().RowCount() > 0) {
+        // Only the contact under the grid's cursor is edited; the find field may show none.
+        if (m_host.PersonalRecordset().RowCount() > 0 && m_view.Grid()->Row() >= 0) {
             m_view.SetRememberedRow(std::max(0, m_view.Grid()->Row()));
             SetEditing(true);
         } else {
@@ -172,6 +173,10 @@ void CContactEditor::OnSaveClicked() {
     }
     const bool existing = Button(V::kEdit)->isChecked();
     const int row = std::max(0, m_view.Grid()->Row());
+    int contactId = 0;
+    if (existing) {
+        m_host.PersonalRecordset().ReadInt(F::Name(F::kId), contactId);
+    }
     CADODatabase& database = m_host.Database();
     m_failure.clear();
     // One transaction for the row and the renumbering: fast over a large table, and a failure
@@ -184,7 +189,13 @@ void CContactEditor::OnSaveClicked() {
         ok = id >= 0;
     }
     ok = ok && RenumberEntries(existing ? -1 : id);
-    Finish(ok, began, "The contact could not be saved.", row);
+    // In the grid's own order the cursor stays on its row. Narrowed or sorted otherwise, that
+    // row means nothing to the user: the saved contact stays under the cursor instead.
+    CDataGrid* grid = m_view.Grid();
+    const bool rearranged = !grid->FindText().isEmpty() || grid->SortColumn() >= 0;
+    if (Finish(ok, began, "The contact could not be saved.", row) && rearranged) {
+        m_view.SelectContact(existing ? contactId : id);
+    }
     if (existing) {
         Button(V::kEdit)->setChecked(false);  // which ends the editing through OnEditClicked
     } else {
@@ -194,7 +205,7 @@ void CContactEditor::OnSaveClicked() {
 
 void CContactEditor::OnDelClicked() {
     CADORecordset& personal = m_host.PersonalRecordset();
-    if (!personal.IsOpen() || personal.RowCount() == 0) {
+    if (!personal.IsOpen() || personal.RowCount() == 0 || m_view.Grid()->Row() < 0) {
         return;
     }
     if (m_host.Errors().AskDeleteContact(Bytes(V::kFirstName), Bytes(V::kLastName)) != IDYES) {

@@ -28,10 +28,12 @@
 #include "db/ContactsTable.h"
 #include "link/ErrorReport.h"
 #include "ui/ContactEditor.h"
+#include "ui/ContactsColumns.h"
 #include "ui/ContactsHost.h"
 #include "ui/DataGrid.h"
 #include "ui/MultiLineEdit.h"
 #include "ui/QtText.h"
+#include "ui/RowSourceModel.h"
 
 namespace orvex {
 
@@ -66,24 +68,6 @@ const std::array<V::SField, 15> kFields = {{
 
 // The contact is shown in field order, with the default address after the first five.
 constexpr size_t kFieldsBeforeDefault = 5;
-
-// The grid's visible columns: field number (its caption is the column's), share of the width,
-// alignment.
-struct SGridColumn {
-    F::EColumn column;
-    double share;
-    int alignment;
-};
-const SGridColumn kGridColumns[] = {
-    {F::kFirstName, 0.17, CDataGrid::kAlignLeft},
-    {F::kLastName, 0.17, CDataGrid::kAlignLeft},
-    {F::kWireless, 0.2, CDataGrid::kAlignLeft},
-    {F::kWorkEmail, 0.2, CDataGrid::kAlignLeft},
-    {F::kHomeEmail, 0.2, CDataGrid::kAlignLeft},
-    {F::kDefaultAddress, 0.06, CDataGrid::kAlignCenter},
-};
-constexpr int kFirstGridColumn = F::kFirstName;
-constexpr int kLastGridColumn = F::kDefaultAddress;
 
 QString Q(const char* text) {
     return QString::fromLatin1(text);
@@ -221,6 +205,9 @@ void CContactsView::CreateControls() {
     m_grid->SetPreferredSize(QSize(DluX(232), DluY(310) - kStatusLineHeight));
     m_grid->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_controls[kGrid] = m_grid;
+    m_columns = new CContactsColumns(m_grid, this);
+    // Alt+I: no other letter of the window's is I.
+    m_grid->ShowFindField(Q("F&ind:"), CContactsColumns::SearchedColumns());
     left->addWidget(m_grid, 1);
     m_status = new QLabel(this);
     m_status->setObjectName("statusLine");
@@ -307,6 +294,7 @@ void CContactsView::CreateControls() {
     connect(m_tabs, &QTabWidget::currentChanged, this, &CContactsView::OnTabSelChange);
     connect(m_grid, &CDataGrid::Click, this, &CContactsView::OnGridEvent);
     connect(m_grid, &CDataGrid::RowColChange, this, &CContactsView::OnGridEvent);
+    connect(m_grid, &CDataGrid::ShownRowsChange, this, &CContactsView::OnGridEvent);
 
     SetTabOrder();
 }
@@ -422,8 +410,9 @@ QWidget* CContactsView::CreateAdditionalPage() {
 }
 
 void CContactsView::SetTabOrder() {
-    // From the top left of the form: the grid, the buttons above the pages, the tabs, the
-    // fields of both pages, then Cancel and Save below them.
+    // From the top left of the form: the find field, the grid, the buttons above the pages,
+    // the tabs, the fields of both pages, then Cancel and Save below them.
+    QWidget::setTabOrder(m_grid->FindField(), m_grid->Table());
     QWidget::setTabOrder(m_grid->Table(), m_edit);
     QWidget::setTabOrder(m_edit, m_new);
     QWidget::setTabOrder(m_new, m_del);
@@ -579,12 +568,29 @@ void CContactsView::ShowCurrentContact() {
         }
         return;
     }
+    // Counted as the grid shows them: narrowed by the find field, in the order clicked.
+    int position = personal.Position();
+    int shown = count;
+    if (m_grid->Model()->rowCount() == count) {
+        shown = m_grid->RowCount();
+        position = m_grid->ShownRow(position - 1) + 1;
+    }
+    if (shown == 0 || position == 0) {
+        // Nothing found: no contact is under the cursor to show.
+        m_status->clear();
+        for (const SField& field : kFields) {
+            SetFieldText(field.id, QString());
+        }
+        for (const auto& kind : F::kAddressKinds) {
+            SetDefaultChecked(kind.Number(), false);
+        }
+        return;
+    }
     char text[64];
-    if (count == 1) {
-        std::snprintf(text, sizeof text, "  %d of %d Personal Contact", personal.Position(), 1);
+    if (shown == 1) {
+        std::snprintf(text, sizeof text, "  %d of %d Personal Contact", position, 1);
     } else {
-        std::snprintf(text, sizeof text, "  %d of %d Personal Contacts", personal.Position(),
-                      count);
+        std::snprintf(text, sizeof text, "  %d of %d Personal Contacts", position, shown);
     }
     m_status->setText(Q(text));
     for (size_t i = 0; i < kFields.size(); ++i) {
@@ -664,28 +670,39 @@ void CContactsView::LayoutControls() {
 }
 
 void CContactsView::LayoutGridColumns() {
-    if (!m_grid) {
-        return;
-    }
-    const int total = static_cast<int>(m_grid->ClientWidth() * 0.857 - 18.0);
-    for (int c = 0; c < m_grid->ColumnCount(); ++c) {
-        if (c < kFirstGridColumn || c > kLastGridColumn) {
-            m_grid->SetColumnVisible(c, false);
-        }
-    }
-    for (const SGridColumn& column : kGridColumns) {
-        m_grid->SetColumnVisible(column.column, true);
-        m_grid->SetColumnCaption(column.column, Q(F::Field(column.column).gridCaption));
-        m_grid->SetColumnWidth(column.column, static_cast<float>(total * column.share));
-        m_grid->SetColumnAlignment(column.column, column.alignment);
+    if (m_columns) {
+        m_columns->Apply();
     }
 }
 
 QByteArray CContactsView::ColumnState() const {
-    return {};
+    return m_columns->State();
 }
 
-void CContactsView::RestoreColumnState(const QByteArray& /*state*/) {}
+void CContactsView::RestoreColumnState(const QByteArray& state) {
+    m_columns->Restore(state);
+}
+
+bool CContactsView::SelectContact(int contactId) {
+    const auto& rows = m_grid->Model()->Source();
+    if (!rows) {
+        return false;
+    }
+    const std::string id = std::to_string(contactId);
+    for (int row = 0; row < rows->Rows(); ++row) {
+        if (rows->Text(row, F::kId) != id) {
+            continue;
+        }
+        if (m_grid->ShownRow(row) < 0) {
+            m_grid->SetFindText(QString());
+        }
+        m_grid->SetRow(m_grid->ShownRow(row));
+        m_rememberedRow = static_cast<int16_t>(std::max(0, m_grid->Row()));
+        ShowCurrentContact();
+        return true;
+    }
+    return false;
+}
 
 void CContactsView::FitParentFrame() {
     QWidget* frame = window();

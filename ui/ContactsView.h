@@ -20,6 +20,7 @@ class QTabWidget;
 namespace orvex {
 
 class CContactEditor;
+class CContactsColumns;
 class CDataGrid;
 class CMultiLineEdit;
 class IContactsHost;
@@ -125,6 +126,11 @@ class CContactsView : public QWidget {
     QByteArray ColumnState() const;
     void RestoreColumnState(const QByteArray& state);
 
+    // Makes the contact with this identifier current in the grid, clearing the find field if
+    // it hides the contact; false when the grid has no such contact.
+    bool SelectContact(int contactId);
+    CContactsColumns& Columns() const { return *m_columns; }
+
     int TabPage() const { return m_tabPage; }
     // The grid row the next reload selects.
     int RememberedRow() const { return m_rememberedRow; }
@@ -184,6 +190,7 @@ class CContactsView : public QWidget {
 
     std::map<int, QWidget*> m_controls;
     CDataGrid* m_grid = nullptr;
+    CContactsColumns* m_columns = nullptr;
     QLabel* m_status = nullptr;
     QWidget* m_panel = nullptr;
     QPushButton* m_edit = nullptr;

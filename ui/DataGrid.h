@@ -4,21 +4,29 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 #include "db/RowSource.h"
 
 class QLabel;
+class QLineEdit;
 class QModelIndex;
 class QTableView;
 
 namespace orvex {
 
+class CGridFilterModel;
 class CRowSourceModel;
 
 // A data-bound grid: a caption bar above a table of the rows of a recordset. The table's
 // current row and the recordset's current row move together, whichever of the two moves.
 // Offers the members a form drives a grid through: caption, data source, current row,
 // refresh, and per column visibility, caption, width and alignment.
+//
+// The rows shown may be fewer than the recordset's (a find field narrows them) and in another
+// order (a click on a column's header sorts by it, a second reverses, a third returns to the
+// recordset's order). Rows are always counted as shown; the recordset's current row is the
+// one under the table's cursor.
 class CDataGrid : public QWidget {
     Q_OBJECT
   public:
@@ -41,12 +49,29 @@ class CDataGrid : public QWidget {
     // Reads the bound rows again.
     void Refresh();
 
+    // The rows shown.
     int RowCount() const;
-    // The current row (0-based), -1 when there is none.
+    // The current row as shown (0-based), -1 when there is none or the recordset's current
+    // row is not among those shown.
     int Row() const;
-    // Makes a row current, and with it the recordset's current row; a row outside the bound
-    // rows changes nothing.
+    // Makes a shown row current, and with it the recordset's row it shows; a row outside the
+    // shown rows changes nothing.
     void SetRow(int row);
+    // The shown row of a recordset row, -1 when it is not shown; and the reverse.
+    int ShownRow(int recordsetRow) const;
+    int RecordsetRow(int shownRow) const;
+
+    // The find field above the table, hidden until a form gives it its label and the columns
+    // it searches (none: all). Typing narrows the rows as it goes; Esc in it clears it.
+    void ShowFindField(const QString& label, std::vector<int> columns);
+    void SetFindText(const QString& text);
+    QString FindText() const;
+    QLineEdit* FindField() const { return m_find; }
+
+    // The order of the rows: by a column, or by the recordset's own order (column -1).
+    void SetSort(int column, Qt::SortOrder order);
+    int SortColumn() const { return m_sortColumn; }
+    Qt::SortOrder SortOrder() const { return m_sortOrder; }
 
     int ColumnCount() const;
     void SetColumnVisible(int column, bool visible);
@@ -67,7 +92,10 @@ class CDataGrid : public QWidget {
     QSize sizeHint() const override;
 
     QTableView* Table() const { return m_table; }
+    // The recordset's rows, all of them in its order.
     CRowSourceModel* Model() const { return m_model; }
+    // The rows as shown.
+    CGridFilterModel* ShownModel() const { return m_filter; }
 
   signals:
     // The user clicked a cell or a row's selector.
@@ -75,6 +103,12 @@ class CDataGrid : public QWidget {
     // The user moved the current cell to another row or column (keyboard or mouse); a move
     // made by the program or by the recordset is not announced.
     void RowColChange(int previousRow, int previousColumn);
+    // The rows shown changed through the find field or a sort; the current row may have
+    // moved to the first one shown, or there may be none.
+    void ShownRowsChange();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void OnCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
@@ -82,10 +116,20 @@ class CDataGrid : public QWidget {
     void FollowSource();
     void SelectRow(int row);
     int CurrentOrFirstVisibleColumn() const;
+    // A click on a column's header: ascending, descending, then the recordset's order.
+    void OnHeaderClicked(int column);
+    // After the shown rows changed: the recordset's current row if shown, else the first.
+    void KeepCurrentShown();
 
     QLabel* m_caption = nullptr;
     QTableView* m_table = nullptr;
     CRowSourceModel* m_model = nullptr;
+    CGridFilterModel* m_filter = nullptr;
+    QWidget* m_findBar = nullptr;
+    QLabel* m_findLabel = nullptr;
+    QLineEdit* m_find = nullptr;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     QSize m_preferred;
     // Set while the grid itself moves the table or the recordset, so that neither move is
     // mistaken for the user's nor echoed back.
