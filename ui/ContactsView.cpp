@@ -32,6 +32,7 @@
 #include "ui/ContactsHost.h"
 #include "ui/DataGrid.h"
 #include "ui/MultiLineEdit.h"
+#include "ui/PanelScrollArea.h"
 #include "ui/QtText.h"
 #include "ui/RowSourceModel.h"
 
@@ -262,8 +263,13 @@ void CContactsView::CreateControls() {
         m_controls[id] = button;
     }
     panel->addLayout(bottom);
-    layout->addWidget(m_panel);
     m_panel->setFixedWidth(std::max(DluX(106), m_panel->minimumSizeHint().width()));
+    // The panel keeps its height and scrolls in a window too low for it.
+    m_panel->setMinimumHeight(m_panel->minimumSizeHint().height());
+    m_panel->setObjectName("editorForm");
+    auto* scroll = new CPanelScrollArea(m_panel, this);
+    scroll->setObjectName("editorPanel");
+    layout->addWidget(scroll);
 
     // Alt and the underlined letter press them; none of the letters is the main window's
     // (File, Contacts, Communication, Help). The names are the captions without the marks.
@@ -410,9 +416,9 @@ QWidget* CContactsView::CreateAdditionalPage() {
 }
 
 void CContactsView::SetTabOrder() {
-    // From the top left of the form: the find field, the grid, the buttons above the pages,
-    // the tabs, the fields of both pages, then Cancel and Save below them.
-    QWidget::setTabOrder(m_grid->FindField(), m_grid->Table());
+    // From the top left of the form: the find field (before the table since the grid made
+    // it first), the grid, the buttons above the pages, the tabs, the fields of both pages,
+    // then Cancel and Save below them.
     QWidget::setTabOrder(m_grid->Table(), m_edit);
     QWidget::setTabOrder(m_edit, m_new);
     QWidget::setTabOrder(m_new, m_del);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/FocusMark.h"
 #include "ui/GridFilterModel.h"
 #include "ui/RowSourceModel.h"
 
@@ -83,6 +84,7 @@ CDataGrid::CDataGrid(QWidget* parent) : QWidget(parent) {
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     layout->addWidget(m_table, 1);
+    CFocusMark::Apply(m_table);
     m_caption->setBuddy(m_table);
     setFocusProxy(m_table);
 

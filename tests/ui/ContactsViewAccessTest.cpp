@@ -1,5 +1,6 @@
 #include <QAccessible>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -201,6 +202,9 @@ TEST_F(ContactsViewAccessTest, TabOrderFollowsTheFormFromTheTopLeft) {
          V::kDefault2, V::kDefault3, V::kHomePhone, V::kWorkPhone, V::kMobilePhone, V::kFax});
     basic.push_back(table);  // and round again
     EXPECT_EQ(walk(static_cast<int>(basic.size()) - 1), basic);
+    // The find field comes before the grid.
+    QTest::keyClick(table, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), view->Grid()->FindField());
 
     tabs->setCurrentIndex(1);
     const std::vector<QWidget*> additional =
