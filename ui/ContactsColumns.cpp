@@ -20,6 +20,17 @@ using F = CContactFields;
 namespace {
 
 QString CaptionOf(F::EColumn column) {
+    // The editor's labels of the phones stand under "Phone Number"; alone they need the word.
+    switch (column) {
+        case F::kHomePhone:
+            return QStringLiteral("Home Phone");
+        case F::kWorkPhone:
+            return QStringLiteral("Work Phone");
+        case F::kMobilePhone:
+            return QStringLiteral("Mobile Phone");
+        default:
+            break;
+    }
     const SContactField& field = F::Field(column);
     QString caption =
         QString::fromLatin1(field.gridCaption ? field.gridCaption : field.editorLabel);
@@ -102,27 +113,41 @@ void CContactsColumns::Apply() {
         m_grid->SetColumnVisible(c, column && column->shown);
     }
     double shares = 0.0;
-    const SColumn* last = nullptr;
+    std::vector<const SColumn*> shown;
     for (const SColumn& column : m_columns) {
         if (column.shown) {
             shares += column.share;
-            last = &column;
+            shown.push_back(&column);
         }
     }
+    // Each its share of the width, but none narrower than the header allows; what rounding
+    // leaves goes to the last, what the narrow ones took beyond their share comes from the
+    // widest, so that the columns end at the edge.
     const int total = VisibleWidth();
+    const int least = m_grid->Table()->horizontalHeader()->minimumSectionSize();
+    std::vector<int> widths;
     int used = 0;
-    for (const SColumn& column : m_columns) {
-        if (!column.shown) {
-            continue;
+    for (const SColumn* column : shown) {
+        widths.push_back(
+            std::max(least, static_cast<int>(std::floor(total * column->share / shares))));
+        used += widths.back();
+    }
+    if (!widths.empty() && used < total) {
+        widths.back() += total - used;
+    }
+    while (used > total) {
+        auto widest = std::max_element(widths.begin(), widths.end());
+        if (*widest <= least) {
+            break;  // too narrow for all of them: the table scrolls sideways
         }
-        m_grid->SetColumnCaption(column.column, CaptionOf(column.column));
-        m_grid->SetColumnAlignment(column.column, column.alignment);
-        // The last one takes what rounding left, so that the columns end at the edge.
-        const int width = &column == last
-                              ? total - used
-                              : static_cast<int>(std::floor(total * column.share / shares));
-        m_grid->SetColumnWidth(column.column, static_cast<float>(std::max(0, width)));
-        used += width;
+        const int taken = std::min(used - total, *widest - least);
+        *widest -= taken;
+        used -= taken;
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        m_grid->SetColumnCaption(shown[i]->column, CaptionOf(shown[i]->column));
+        m_grid->SetColumnAlignment(shown[i]->column, shown[i]->alignment);
+        m_grid->SetColumnWidth(shown[i]->column, static_cast<float>(widths[i]));
     }
     m_applying = false;
 }

@@ -31,6 +31,13 @@ void CGridFilterModel::SetSearchedColumns(std::vector<int> columns) {
     invalidateFilter();
 }
 
+QVariant CGridFilterModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole) {
+        return section + 1;
+    }
+    return QSortFilterProxyModel::headerData(section, orientation, role);
+}
+
 std::string CGridFilterModel::FoldedText(int row, int column) const {
     const auto& source = m_rows->Source();
     if (!source || row < 0 || row >= source->Rows() || column < 0 || column >= source->Columns()) {

@@ -23,6 +23,11 @@ class CGridFilterModel : public QSortFilterProxyModel {
     // The columns the find text is looked for in; none searches every column.
     void SetSearchedColumns(std::vector<int> columns);
 
+    // The rows' selectors are numbered as shown, 1 to the number shown, as the status line
+    // counts them.
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
   protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;

@@ -64,6 +64,7 @@ TEST_F(ContactsFindTest, TheFindFieldNarrowsTheGridAsTheUserTypes) {
     // The first contact shown is under the cursor and in the editor.
     EXPECT_EQ(Text(V::kFirstName), QString::fromUtf8("\xC3\x89mile"));
     EXPECT_EQ(StatusLine(), "  1 of 2 Personal Contacts");
+    EXPECT_EQ(view->Grid()->Table()->model()->headerData(1, Qt::Vertical).toInt(), 2);
 
     Find()->setText("aCmE");  // the company of one, the note of another
     EXPECT_EQ(GridRows(), 2);
