@@ -7,6 +7,7 @@
 #include "link/LinkCodes.h"
 #include "link/LinkState.h"
 #include "link/MessageTarget.h"
+#include "ui/FocusMark.h"
 
 namespace orvex {
 
@@ -18,6 +19,7 @@ constexpr int kPageRole = Qt::UserRole;
 
 CLeftView::CLeftView(QWidget* parent) : QTreeWidget(parent) {
     setObjectName("navigationTree");
+    CFocusMark::Apply(this);
     setAccessibleName("Navigation");
     setHeaderHidden(true);
     setColumnCount(1);
