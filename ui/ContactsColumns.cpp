@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableView>
 #include <algorithm>
 #include <cmath>
@@ -73,6 +74,13 @@ CContactsColumns::CContactsColumns(CDataGrid* grid, QObject* parent)
     table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table, &QWidget::customContextMenuRequested, this,
             [this, table](const QPoint& at) { ShowMenu(table->viewport()->mapToGlobal(at)); });
+    // Shift+F10, the other key for a menu, which the toolkit leaves to the program.
+    auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), table);
+    key->setContext(Qt::WidgetShortcut);
+    connect(key, &QShortcut::activated, this, [this, table] {
+        const QRect cell = table->visualRect(table->currentIndex());
+        ShowMenu(table->viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : QPoint()));
+    });
 }
 
 std::vector<int> CContactsColumns::SearchedColumns() {

@@ -57,6 +57,13 @@ TEST_F(ContactsFindTest, TheFindFieldNarrowsTheGridAsTheUserTypes) {
     QTest::keyClick(view->Grid()->Table(), Qt::Key_F, Qt::ControlModifier);
     ASSERT_EQ(QApplication::focusWidget(), Find());
     EXPECT_EQ(Find()->accessibleName(), "Find");
+    // The grid's selection turns grey without the focus, and back with it.
+    QTableView* table = view->Grid()->Table();
+    const QPalette standard = QApplication::palette(table);
+    EXPECT_EQ(table->palette().color(QPalette::Highlight), standard.color(QPalette::Midlight));
+    table->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(table->palette().color(QPalette::Highlight), standard.color(QPalette::Highlight));
+    Find()->setFocus(Qt::TabFocusReason);
 
     QTest::keyClicks(Find(), QString::fromUtf8("\xC3\x89"));  // "É"
     EXPECT_EQ(Shown(), (std::vector<QString>{QString::fromUtf8("\xC3\x89mile"),
