@@ -11,7 +11,12 @@
 namespace orvex {
 
 void CCsvCommands::OnExport() {
-    const IFileChooser::SRequest request{"csv", "*.csv", CCsvExport::kFileFilter, true};
+    const IFileChooser::SRequest request{.title = "Export Contacts",
+                                         .kind = IFileChooser::EKind::kContactsCsv,
+                                         .defaultSuffix = "csv",
+                                         .initialName = "*.csv",
+                                         .filter = CCsvExport::kFileFilter,
+                                         .confirmOverwrite = true};
     std::string path;
     if (!m_frame.FileChooser().ChooseSave(request, path)) {
         return;
@@ -26,7 +31,12 @@ void CCsvCommands::OnExport() {
 }
 
 void CCsvCommands::OnImport() {
-    const IFileChooser::SRequest request{"csv", "*.csv", CCsvExport::kFileFilter, false};
+    const IFileChooser::SRequest request{.title = "Import Contacts",
+                                         .kind = IFileChooser::EKind::kContactsCsv,
+                                         .defaultSuffix = "csv",
+                                         .initialName = "*.csv",
+                                         .filter = CCsvExport::kFileFilter,
+                                         .confirmOverwrite = false};
     std::string path;
     if (!m_frame.FileChooser().ChooseOpen(request, path)) {
         return;

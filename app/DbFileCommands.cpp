@@ -1,5 +1,6 @@
 #include "app/DbFileCommands.h"
 
+#include <QDate>
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -16,8 +17,7 @@ namespace orvex {
 
 namespace {
 
-const IFileChooser::SRequest kDatabaseFiles{"mdb", "*.mdb",
-                                            "Microsoft Access Databases (*.mdb)|*.mdb|", true};
+constexpr const char* kDatabaseFilter = "Microsoft Access Databases (*.mdb)|*.mdb|";
 
 // Whether two paths name one file although they are spelled differently (a link, "./", a
 // second slash). The open database must never be replaced by a copy of itself: the
@@ -35,9 +35,23 @@ std::string Details(const std::string& path, const std::string& reason) {
 
 }  // namespace
 
+std::string CDbFileCommands::BackupName(const std::string& databasePath, const QDate& day) {
+    std::string base = std::filesystem::path(databasePath).stem().string();
+    if (base.empty()) {
+        base = "Orvex";
+    }
+    return base + "-" + day.toString("yyyy-MM-dd").toStdString() + ".mdb";
+}
+
 void CDbFileCommands::OnLoadDbFile() {
+    const IFileChooser::SRequest request{.title = "Load Database File",
+                                         .kind = IFileChooser::EKind::kDatabase,
+                                         .defaultSuffix = "mdb",
+                                         .initialName = "*.mdb",
+                                         .filter = kDatabaseFilter,
+                                         .confirmOverwrite = true};
     std::string path;
-    if (!m_frame.FileChooser().ChooseOpen(kDatabaseFiles, path)) {
+    if (!m_frame.FileChooser().ChooseOpen(request, path)) {
         return;
     }
     // A file that is not a sound contacts database is refused before the open one is closed.
@@ -79,8 +93,16 @@ void CDbFileCommands::OnLoadDbFile() {
 }
 
 void CDbFileCommands::OnBackupDbFile() {
+    // A dated name, so that one backup does not take the place of the last.
+    const IFileChooser::SRequest request{
+        .title = "Back Up Database File",
+        .kind = IFileChooser::EKind::kDatabase,
+        .defaultSuffix = "mdb",
+        .initialName = BackupName(m_frame.DatabasePath(), QDate::currentDate()),
+        .filter = kDatabaseFilter,
+        .confirmOverwrite = true};
     std::string target;
-    if (!m_frame.FileChooser().ChooseSave(kDatabaseFiles, target)) {
+    if (!m_frame.FileChooser().ChooseSave(request, target)) {
         return;
     }
     const std::string& current = m_frame.DatabasePath();

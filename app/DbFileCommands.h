@@ -1,5 +1,9 @@
 #pragma once
 
+#include <string>
+
+class QDate;
+
 namespace orvex {
 
 class CMainFrame;
@@ -12,6 +16,10 @@ class CDbFileCommands {
 
     void OnLoadDbFile();
     void OnBackupDbFile();
+
+    // The name Backup DB File offers: the open database's name with the day, as
+    // "Orvex-2026-12-08.mdb".
+    static std::string BackupName(const std::string& databasePath, const QDate& day);
 
   private:
     CMainFrame& m_frame;

@@ -8,11 +8,19 @@ namespace orvex {
 // platform's dialogs; tests put their own choice in.
 class IFileChooser {
   public:
+    // The kinds of file the commands read and write. Each kind has a folder of its own: its
+    // dialogs open where the last one of that kind was accepted.
+    enum class EKind { kDatabase, kContactsCsv, kVCard };
+    static constexpr int kKinds = 3;
+
     struct SRequest {
+        const char* title;  // what the dialog does: "Export Contacts"
+        EKind kind;
         const char* defaultSuffix;  // without the dot: "mdb", "csv"
-        const char* initialName;    // "*.mdb"
+        std::string initialName;    // the pattern "*.mdb" alone, or a file name to offer
         const char* filter;         // "Label (*.x)|*.x|Other (*.y)|*.y||"
         bool confirmOverwrite;
+        std::string folder = {};  // where the dialog opens; the main window fills it in
     };
     virtual ~IFileChooser() = default;
     // The full path chosen, or false when the user cancels.

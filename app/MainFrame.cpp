@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QToolBar>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "app/ConfigDlg.h"
@@ -24,9 +25,11 @@
 #include "app/LeftoverFiles.h"
 #include "app/LinkEvent.h"
 #include "app/QtFileChooser.h"
+#include "app/RememberingChooser.h"
 #include "app/SwitchSplitterWnd.h"
 #include "app/TransferCommands.h"
 #include "app/VCardCommands.h"
+#include "app/WindowPlacement.h"
 #include "app/settings/SettingsFile.h"
 #include "db/ContactsTable.h"
 #include "db/DatabaseFile.h"
@@ -55,8 +58,14 @@ constexpr int kBusyCommands[] = {
 CMainFrame::CMainFrame(const std::string& programDirectory)
     : m_programDirectory(programDirectory),
       m_portMapPath(CPortMap::PathIn(programDirectory)),
+      m_windowStatePath(CWindowState::PathIn(programDirectory)),
       m_history(programDirectory + "history/"),
       m_platformChooser(std::make_unique<CQtFileChooser>(this)),
+      m_chooser(std::make_unique<CRememberingChooser>(m_windowState,
+                                                      [this]() -> IFileChooser& {
+                                                          return m_fileChooser ? *m_fileChooser
+                                                                               : *m_platformChooser;
+                                                      })),
       m_dbFileCommands(std::make_unique<CDbFileCommands>(*this)),
       m_csvCommands(std::make_unique<CCsvCommands>(*this)),
       m_vcardCommands(std::make_unique<CVCardCommands>(*this)),
@@ -83,6 +92,7 @@ bool CMainFrame::Create() {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         resize(screen->size());
     }
+    m_windowState.Load(m_windowStatePath);
     CreateActions();
     CreateToolBar();
     CreateStatusBar();
@@ -271,7 +281,18 @@ void CMainFrame::InitialUpdate() {
     }
     if (CContactsView* view = ContactsView()) {
         view->InitialUpdate();
+        if (!m_windowState.columns.isEmpty()) {
+            view->RestoreColumnState(m_windowState.columns);
+        }
     }
+}
+
+bool CMainFrame::RestoreWindowPlace() {
+    if (!m_windowState.window.isValid()) {
+        return false;
+    }
+    CWindowPlacement::Apply(*this, m_windowState.window, m_windowState.maximized);
+    return true;
 }
 
 void CMainFrame::DestroyWithoutClosing() {
@@ -326,6 +347,23 @@ void CMainFrame::WriteCurrentSettings() {
                         "The settings could not be saved:\n" + CQtText::ToQString(error),
                         QMessageBox::Ok);
         box.exec();
+    }
+}
+
+void CMainFrame::SaveWindowState() {
+    // A window that was never shown has nothing new to tell; what was kept stays.
+    if (isVisible()) {
+        m_windowState.window = normalGeometry();
+        m_windowState.maximized = isMaximized();
+        if (const CContactsView* view = ContactsView()) {
+            m_windowState.columns = view->ColumnState();
+        }
+    }
+    std::string error;
+    if (!m_windowState.Save(m_windowStatePath, error)) {
+        // Only the window's looks are lost: the next start places it afresh.
+        std::fprintf(stderr, "Orvex Manager: the window's size and folders were not kept: %s\n",
+                     error.c_str());
     }
 }
 
@@ -423,7 +461,7 @@ void CMainFrame::ShowPage(int page) {
 // --- The database file --------------------------------------------------------------------
 
 IFileChooser& CMainFrame::FileChooser() {
-    return m_fileChooser ? *m_fileChooser : *m_platformChooser;
+    return *m_chooser;
 }
 
 CMainFrame::EOpenResult CMainFrame::OpenDatabaseFile(const std::string& path) {
@@ -517,8 +555,23 @@ void CMainFrame::UpdateCommandStates() {
 void CMainFrame::SetMinTrackSize(int width, int height) {
     m_minTrackWidth = width;
     m_minTrackHeight = height;
-    // The window system keeps the frame from being dragged smaller than this.
-    setMinimumSize(width, height);
+    // The window system keeps the frame from being dragged smaller than this, but never asks
+    // for more than the screen: at a large font the form is taller than a laptop's screen,
+    // and the editor panel scrolls instead.
+    QSize least(width, height);
+    if (const QScreen* shown = screen()) {
+        // Before the first showing the frame's decoration is not known: room for a title bar.
+        QSize decoration = frameGeometry().size() - size();
+        if (!isVisible() || decoration.isEmpty()) {
+            decoration = QSize(8, 2 * fontMetrics().height() + 8);
+        }
+        const QSize room = shown->availableGeometry().size() - decoration;
+        least = least.boundedTo(room);
+        if (this->width() > room.width() || this->height() > room.height()) {
+            resize(size().boundedTo(room));
+        }
+    }
+    setMinimumSize(least);
 }
 
 // --- Commands -------------------------------------------------------------------------------
@@ -675,6 +728,7 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
         m_second.Close();
         m_database.Close();
         WriteCurrentSettings();
+        SaveWindowState();
     }
     QMainWindow::closeEvent(e);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/WindowState.h"
 #include "app/settings/PortMap.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
@@ -28,6 +29,7 @@ class CContactsView;
 class CCsvCommands;
 class CDbFileCommands;
 class CLeftView;
+class CRememberingChooser;
 class CSwitchSplitterWnd;
 class CTransferCommands;
 class IFileChooser;
@@ -69,8 +71,13 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     // must end.
     bool Create();
     bool StartupFailed() const { return m_startupFailed; }
-    // The views' first display: the tree (which opens the port) and the contacts view.
+    // The views' first display: the tree (which opens the port) and the contacts view, whose
+    // columns then come back as the last session left them.
     void InitialUpdate();
+    // Before the window is first shown: the size and place (or maximised state) it had when it
+    // was last closed, kept in CWindowState's file beside the settings file. False when nothing
+    // is remembered: the window is then the caller's to place.
+    bool RestoreWindowPlace();
     // Destroys the window without the close steps (a failed start-up writes no settings).
     void DestroyWithoutClosing();
 
@@ -106,6 +113,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     // File > Import vCard and Export vCard.
     CVCardCommands& VCard() { return *m_vcardCommands; }
     const std::string& SettingsPath() const { return m_settingsPath; }
+    const std::string& WindowStatePath() const { return m_windowStatePath; }
     // The books that downloads, imports and restores replaced.
     CBookHistory& History() { return m_history; }
     // Takes care of what an interrupted run left beside the database file at path (before it
@@ -116,8 +124,8 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     const std::string& PortMapPath() const { return m_portMapPath; }
     void ShowPage(int page);
 
-    // The file dialogs of the file commands; tests put their own choice in (nullptr: the
-    // platform's dialogs again).
+    // The file dialogs of the file commands, each opening in the last folder of its kind; tests
+    // put their own choice in (nullptr: the platform's dialogs again).
     IFileChooser& FileChooser();
     void SetFileChooser(IFileChooser* chooser) { m_fileChooser = chooser; }
 
@@ -169,6 +177,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     void OnStatusTimer();
     int CountTableRows();
     void WriteCurrentSettings();
+    void SaveWindowState();
     void LoadPortMap();
 
     // In the order the window's parts are built and torn down.
@@ -186,11 +195,14 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     std::string m_programDirectory;
     std::string m_settingsPath;
     std::string m_portMapPath;
+    std::string m_windowStatePath;
+    CWindowState m_windowState;
     CBookHistory m_history;
     CPortMap m_portMap;
     CDeviceTransfer m_device;
     IFileChooser* m_fileChooser = nullptr;
     std::unique_ptr<IFileChooser> m_platformChooser;
+    std::unique_ptr<CRememberingChooser> m_chooser;
     std::unique_ptr<CDbFileCommands> m_dbFileCommands;
     std::unique_ptr<CCsvCommands> m_csvCommands;
     std::unique_ptr<CVCardCommands> m_vcardCommands;

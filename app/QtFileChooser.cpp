@@ -1,5 +1,6 @@
 #include "app/QtFileChooser.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QStringList>
 
@@ -28,7 +29,12 @@ bool CQtFileChooser::ChooseSave(const SRequest& request, std::string& path) {
 }
 
 bool CQtFileChooser::Choose(const SRequest& request, bool save, std::string& path) {
-    QFileDialog dialog(m_parent);
+    QFileDialog dialog(m_parent, QString::fromUtf8(request.title));
+    // Without a folder the dialog would open in the current directory, which is the program's
+    // own hidden folder.
+    if (!request.folder.empty()) {
+        dialog.setDirectory(QFile::decodeName(request.folder.c_str()));
+    }
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(FilterList(request.filter).split(";;"));
@@ -36,13 +42,13 @@ bool CQtFileChooser::Choose(const SRequest& request, bool save, std::string& pat
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     dialog.setOption(QFileDialog::ReadOnly, false);
     // "*.x" as the initial name only shows the pattern; the filter already does that.
-    if (request.initialName && request.initialName[0] != '*') {
-        dialog.selectFile(QString::fromLatin1(request.initialName));
+    if (!request.initialName.empty() && request.initialName[0] != '*') {
+        dialog.selectFile(QFile::decodeName(request.initialName.c_str()));
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;
     }
-    path = dialog.selectedFiles().first().toStdString();
+    path = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
     return true;
 }
 

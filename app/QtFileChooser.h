@@ -8,8 +8,8 @@ class QWidget;
 
 namespace orvex {
 
-// The file dialogs as the user meets them: QFileDialog with the command's filters, default
-// suffix and overwrite prompt.
+// The file dialogs as the user meets them: QFileDialog with the command's title, start folder,
+// filters, default suffix and overwrite prompt.
 class CQtFileChooser : public IFileChooser {
   public:
     explicit CQtFileChooser(QWidget* parent) : m_parent(parent) {}

@@ -36,7 +36,12 @@ void CVCardCommands::Tell(const std::string& text) {
 }
 
 void CVCardCommands::OnExport() {
-    const IFileChooser::SRequest request{"vcf", "*.vcf", CVCardExport::kFileFilter, true};
+    const IFileChooser::SRequest request{.title = "Export vCard",
+                                         .kind = IFileChooser::EKind::kVCard,
+                                         .defaultSuffix = "vcf",
+                                         .initialName = "*.vcf",
+                                         .filter = CVCardExport::kFileFilter,
+                                         .confirmOverwrite = true};
     std::string path;
     if (!m_frame.FileChooser().ChooseSave(request, path)) {
         return;
@@ -144,7 +149,12 @@ bool CVCardCommands::StorePlan(CVCardImportPlan& plan, const std::string& path,
 }
 
 void CVCardCommands::OnImport() {
-    const IFileChooser::SRequest request{"vcf", "*.vcf", CVCardExport::kFileFilter, false};
+    const IFileChooser::SRequest request{.title = "Import vCard",
+                                         .kind = IFileChooser::EKind::kVCard,
+                                         .defaultSuffix = "vcf",
+                                         .initialName = "*.vcf",
+                                         .filter = CVCardExport::kFileFilter,
+                                         .confirmOverwrite = false};
     std::string path;
     if (!m_frame.FileChooser().ChooseOpen(request, path)) {
         return;

@@ -36,8 +36,11 @@ bool CVelkorMgrApp::InitInstance(const std::string& programDirectory) {
         return false;
     }
     m_frame->InitialUpdate();
+    // A window the user has sized and placed before comes back as it was; the first one is
+    // centred on its screen.
+    const bool remembered = m_frame->RestoreWindowPlace();
     m_frame->show();
-    if (const QScreen* screen = m_frame->screen()) {
+    if (const QScreen* screen = m_frame->screen(); screen && !remembered) {
         const QRect area = screen->availableGeometry();
         m_frame->move(area.center() - m_frame->rect().center());
     }

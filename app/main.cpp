@@ -87,7 +87,8 @@ void PrintUsage() {
         "\n"
         "Program folder: %s\n"
         "  (settings OrvexMgr.ini, default database Orvex.mdb, help page OrvexMgr.html,\n"
-        "  device choices OrvexPorts.conf, earlier books in history/)\n"
+        "  device choices OrvexPorts.conf, window state OrvexMgr-window.ini,\n"
+        "  earlier books in history/)\n"
         "\n"
         "See also: orvex-pager-sim(1), orvex-probe(1), and Help > Contents in the program.\n",
         folder.c_str());

@@ -34,18 +34,6 @@ std::string AsFolder(const fs::path& path) {
     return text;
 }
 
-std::string HomeFolder() {
-    const std::string home = Variable("HOME");
-    if (!home.empty() && home.front() == '/') {
-        return home;
-    }
-    const passwd* entry = ::getpwuid(::getuid());
-    if (entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/') {
-        return entry->pw_dir;
-    }
-    return "";
-}
-
 bool Exists(const fs::path& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
@@ -95,6 +83,18 @@ void AddError(std::string& errors, const std::string& error) {
 }
 
 }  // namespace
+
+std::string CProgramDirectory::HomeFolder() {
+    const std::string home = Variable("HOME");
+    if (!home.empty() && home.front() == '/') {
+        return home;
+    }
+    const passwd* entry = ::getpwuid(::getuid());
+    if (entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/') {
+        return entry->pw_dir;
+    }
+    return "";
+}
 
 bool CProgramDirectory::Locate(std::string& dir, std::string& error) {
     const std::string own = Variable(kHomeVariable);

@@ -20,6 +20,10 @@ class CProgramDirectory {
     // when absolute, else from the user database. False only when no home folder is known.
     static bool Locate(std::string& dir, std::string& error);
 
+    // The user's home folder: $HOME when absolute, else the user database's; empty when
+    // neither is known.
+    static std::string HomeFolder();
+
     // The first start, as opposed to a later one: the folder or its settings file is missing.
     static bool IsFirstStart(const std::string& dir);
 

@@ -41,7 +41,7 @@ TEST_F(CsvExportTest, AnEmptyTableGivesTheHeaderAlone) {
     Export(path);
     EXPECT_EQ(chooser.asked, 1);
     EXPECT_STREQ(chooser.request.defaultSuffix, "csv");
-    EXPECT_STREQ(chooser.request.initialName, "*.csv");
+    EXPECT_EQ(chooser.request.initialName, "*.csv");
     EXPECT_STREQ(chooser.request.filter,
                  "CSV (Comma delimited) (*.csv)|*.csv|Text Documents (*.txt)|*.txt||");
     EXPECT_TRUE(chooser.request.confirmOverwrite);

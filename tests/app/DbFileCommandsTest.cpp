@@ -120,7 +120,7 @@ TEST_F(DbFileCommandsTest, LoadingTheFileInUseReopensItOnTheFirstRow) {
     EXPECT_TRUE(box.Shown().empty());
     ASSERT_EQ(chooser.requests.size(), 1u);
     EXPECT_STREQ(chooser.requests[0].defaultSuffix, "mdb");
-    EXPECT_STREQ(chooser.requests[0].initialName, "*.mdb");
+    EXPECT_EQ(chooser.requests[0].initialName, "*.mdb");
     EXPECT_STREQ(chooser.requests[0].filter, "Microsoft Access Databases (*.mdb)|*.mdb|");
     EXPECT_TRUE(chooser.requests[0].confirmOverwrite);
     EXPECT_EQ(frame->DatabasePath(), dir + "Orvex.mdb");

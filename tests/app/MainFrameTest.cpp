@@ -8,6 +8,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -117,6 +120,33 @@ TEST_F(MainFrameTest, StartsOnTheDefaultDatabaseAndPersistsTheSettingsAtClose) {
               std::string::npos)
         << settings;
     EXPECT_EQ(settings.rfind(";."), settings.size() - 2) << "no line end after the last line";
+}
+
+// At a large font the form is taller than a small screen: the window still fits the screen's
+// free area, and the editor panel scrolls instead of pushing Save off the bottom.
+TEST_F(MainFrameTest, AtALargeFontTheWindowFitsASmallScreen) {
+    ShipDatabase();
+    const QFont normal = QApplication::font();
+    QFont large = normal;
+    large.setPointSizeF(normal.pointSizeF() * 1.5);
+    QApplication::setFont(large);
+    ASSERT_TRUE(app->InitInstance(dir));
+    CMainFrame* frame = app->MainFrame();
+    const QRect area = frame->screen()->availableGeometry();
+    // With room for the title bar above it.
+    EXPECT_LT(frame->minimumWidth(), area.width());
+    EXPECT_LT(frame->minimumHeight(), area.height());
+    EXPECT_LT(frame->height(), area.height());
+    auto* panel = frame->ContactsView()->findChild<QScrollArea*>("editorPanel");
+    ASSERT_NE(panel, nullptr);
+    const QWidget* save = frame->ContactsView()->Control(CContactsView::kSave);
+    EXPECT_GT(save->mapTo(panel->widget(), QPoint(0, save->height())).y(),
+              panel->viewport()->height())
+        << "Save is below the panel's visible part";
+    EXPECT_GT(panel->verticalScrollBar()->maximum(), 0);
+    panel->ensureWidgetVisible(const_cast<QWidget*>(save));
+    EXPECT_FALSE(save->visibleRegion().isEmpty());
+    QApplication::setFont(normal);
 }
 
 // A database file that another program holds is not called missing without saying so: the
