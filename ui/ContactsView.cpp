@@ -4,11 +4,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFocusEvent>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -28,10 +25,11 @@
 #include "db/ContactsTable.h"
 #include "link/ErrorReport.h"
 #include "ui/ContactEditor.h"
+#include "ui/ContactPages.h"
 #include "ui/ContactsColumns.h"
 #include "ui/ContactsHost.h"
 #include "ui/DataGrid.h"
-#include "ui/MultiLineEdit.h"
+#include "ui/DialogUnits.h"
 #include "ui/PanelScrollArea.h"
 #include "ui/QtText.h"
 #include "ui/RowSourceModel.h"
@@ -68,19 +66,10 @@ const std::array<V::SField, 15> kFields = {{
 }};
 
 // The contact is shown in field order, with the default address after the first five.
-constexpr size_t kFieldsBeforeDefault = 5;
+constexpr size_t kFieldsBeforeDefault = CContactPages::kFieldsBeforeDefault;
 
 QString Q(const char* text) {
     return QString::fromLatin1(text);
-}
-
-// The accessible name of an edit is its label without the colon.
-QString NameOf(const char* label) {
-    QString name = Q(label);
-    if (name.endsWith(QLatin1Char(':'))) {
-        name.chop(1);
-    }
-    return name;
 }
 
 // The form's buttons are only as wide as their captions need, not as wide as a dialog's.
@@ -152,47 +141,9 @@ CContactsView::~CContactsView() = default;
 
 // --- Controls -------------------------------------------------------------------------------
 
-int CContactsView::DluX(int units) const {
-    // The form's horizontal unit is a quarter of the font's average letter width.
-    const QFontMetrics metrics(font());
-    const int letters =
-        metrics.horizontalAdvance(Q("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    const int average = (letters / 26 + 1) / 2;
-    return (units * average + 2) / 4;
-}
-
-int CContactsView::DluY(int units) const {
-    // The vertical unit is an eighth of the font's height.
-    return (units * QFontMetrics(font()).height() + 4) / 8;
-}
-
-QLabel* CContactsView::AddLabel(int id, const char* text, QWidget* parent) {
-    auto* label = new QLabel(Q(text), parent);
-    label->setObjectName(QString("label%1").arg(id));
-    m_controls[id] = label;
-    return label;
-}
-
-QWidget* CContactsView::AddField(const SField& field, QWidget* parent) {
-    QWidget* edit = nullptr;
-    if (field.multiLine) {
-        auto* multi = new CMultiLineEdit(parent);
-        multi->SetVisibleLines(2);
-        edit = multi;
-    } else {
-        auto* line = new QLineEdit(parent);
-        edit = line;
-    }
-    edit->setObjectName(Q(field.column));
-    edit->setAccessibleName(NameOf(field.label));
-    edit->installEventFilter(this);
-    m_controls[field.id] = edit;
-    auto* label = AddLabel(field.labelId, field.label, parent);
-    label->setBuddy(edit);
-    return edit;
-}
-
 void CContactsView::CreateControls() {
+    const CDialogUnits units(font());
+    m_pages = std::make_unique<CContactPages>(font(), m_controls, m_default, this);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -203,7 +154,7 @@ void CContactsView::CreateControls() {
     left->setSpacing(0);
     m_grid = new CDataGrid(this);
     m_grid->setObjectName("grid");
-    m_grid->SetPreferredSize(QSize(DluX(232), DluY(310) - kStatusLineHeight));
+    m_grid->SetPreferredSize(QSize(units.X(232), units.Y(310) - kStatusLineHeight));
     m_grid->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_controls[kGrid] = m_grid;
     m_columns = new CContactsColumns(m_grid, this);
@@ -227,8 +178,8 @@ void CContactsView::CreateControls() {
     panel->setSpacing(0);
 
     auto* top = new QHBoxLayout;
-    top->setContentsMargins(DluX(5), DluY(5), DluX(5), DluY(4));
-    top->setSpacing(DluX(2));
+    top->setContentsMargins(units.X(5), units.Y(5), units.X(5), units.Y(4));
+    top->setSpacing(units.X(2));
     m_edit = new QPushButton(Q("&Edit"), m_panel);
     m_edit->setCheckable(true);
     m_new = new QPushButton(Q("&New"), m_panel);
@@ -246,13 +197,13 @@ void CContactsView::CreateControls() {
     m_tabs = new QTabWidget(m_panel);
     m_tabs->setObjectName("tabs");
     m_controls[kTabs] = m_tabs;
-    m_tabs->addTab(CreateBasicPage(), Q("Basic"));
-    m_tabs->addTab(CreateAdditionalPage(), Q("Additional Info"));
+    m_tabs->addTab(m_pages->CreateBasicPage(), Q("Basic"));
+    m_tabs->addTab(m_pages->CreateAdditionalPage(), Q("Additional Info"));
     panel->addWidget(m_tabs, 1);
 
     auto* bottom = new QHBoxLayout;
-    bottom->setContentsMargins(DluX(6), DluY(4), DluX(5), DluY(5));
-    bottom->setSpacing(DluX(5));
+    bottom->setContentsMargins(units.X(6), units.Y(4), units.X(5), units.Y(5));
+    bottom->setSpacing(units.X(5));
     m_cancel = new QPushButton(Q("C&ancel"), m_panel);
     m_save = new QPushButton(Q("&Save"), m_panel);
     const std::pair<int, QPushButton*> bottomButtons[] = {{kCancel, m_cancel}, {kSave, m_save}};
@@ -263,7 +214,7 @@ void CContactsView::CreateControls() {
         m_controls[id] = button;
     }
     panel->addLayout(bottom);
-    m_panel->setFixedWidth(std::max(DluX(106), m_panel->minimumSizeHint().width()));
+    m_panel->setFixedWidth(std::max(units.X(106), m_panel->minimumSizeHint().width()));
     // The panel keeps its height and scrolls in a window too low for it.
     m_panel->setMinimumHeight(m_panel->minimumSizeHint().height());
     m_panel->setObjectName("editorForm");
@@ -305,116 +256,6 @@ void CContactsView::CreateControls() {
     SetTabOrder();
 }
 
-QWidget* CContactsView::CreateBasicPage() {
-    auto* page = new QWidget;
-    page->setObjectName("basicPage");
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(DluX(6), DluY(6), DluX(6), DluY(4));
-    layout->setSpacing(DluY(4));
-
-    auto* names = new QGridLayout;
-    names->setHorizontalSpacing(DluX(6));
-    names->setVerticalSpacing(DluY(2));
-    for (int i = 0; i < 2; ++i) {
-        const SField& field = kFields[static_cast<size_t>(i)];
-        QWidget* edit = AddField(field, page);
-        names->addWidget(m_controls[field.labelId], 0, i);
-        names->addWidget(edit, 1, i);
-    }
-    layout->addLayout(names);
-
-    auto* addresses = new QGroupBox(Q("Contact Address"), page);
-    addresses->setObjectName("contactAddressGroup");
-    m_controls[kContactAddressGroup] = addresses;
-    auto* addressLayout = new QVBoxLayout(addresses);
-    addressLayout->setSpacing(DluY(2));
-    for (size_t i = 2; i < kFieldsBeforeDefault; ++i) {
-        const SField& field = kFields[i];
-        QWidget* edit = AddField(field, addresses);
-        if (i > 2) {
-            addressLayout->addSpacing(DluY(3));
-        }
-        addressLayout->addWidget(m_controls[field.labelId]);
-        addressLayout->addWidget(edit);
-    }
-    auto* defaults = new QHBoxLayout;
-    defaults->setSpacing(DluX(1));
-    defaults->addWidget(
-        AddLabel(kDefaultLabel, F::Field(F::kDefaultAddress).editorLabel, addresses));
-    defaults->addSpacing(DluX(5));
-    // A button for each address kind, captioned with the kind's number.
-    for (size_t i = 0; i < F::kAddressKinds.size(); ++i) {
-        const int number = F::kAddressKinds[i].Number();
-        auto* box = new QCheckBox(QString::number(number), addresses);
-        box->setObjectName(QString("default%1").arg(number));
-        m_default[i] = box;
-        m_controls[kDefault1 + static_cast<int>(i)] = box;
-        defaults->addWidget(box);
-    }
-    defaults->addStretch(1);
-    addressLayout->addSpacing(DluY(3));
-    addressLayout->addLayout(defaults);
-    layout->addWidget(addresses);
-
-    auto* phones = new QGroupBox(Q("Phone Number"), page);
-    phones->setObjectName("phoneGroup");
-    m_controls[kPhoneGroup] = phones;
-    auto* phoneLayout = new QGridLayout(phones);
-    phoneLayout->setHorizontalSpacing(DluX(6));
-    phoneLayout->setVerticalSpacing(DluY(6));
-    phoneLayout->setColumnStretch(1, 1);
-    for (size_t i = kFieldsBeforeDefault; i < 9; ++i) {
-        const SField& field = kFields[i];
-        QWidget* edit = AddField(field, phones);
-        const int row = static_cast<int>(i - kFieldsBeforeDefault);
-        phoneLayout->addWidget(m_controls[field.labelId], row, 0);
-        phoneLayout->addWidget(edit, row, 1);
-    }
-    layout->addWidget(phones);
-    layout->addStretch(1);
-    return page;
-}
-
-QWidget* CContactsView::CreateAdditionalPage() {
-    auto* page = new QWidget;
-    page->setObjectName("additionalPage");
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(DluX(6), DluY(6), DluX(6), DluY(4));
-    layout->setSpacing(DluY(2));
-
-    auto* address = new QGroupBox(Q("Address"), page);
-    address->setObjectName("addressGroup");
-    m_controls[kAddressGroup] = address;
-    auto* addressLayout = new QVBoxLayout(address);
-    addressLayout->setSpacing(DluY(2));
-    for (size_t i = 9; i < 14; ++i) {
-        const SField& field = kFields[i];
-        QWidget* edit = AddField(field, address);
-        if (i > 9) {
-            addressLayout->addSpacing(DluY(3));
-        }
-        addressLayout->addWidget(m_controls[field.labelId]);
-        if (field.id == kZip) {
-            // The zip field is half as wide as the others.
-            auto* row = new QHBoxLayout;
-            row->addWidget(edit, 1);
-            row->addStretch(1);
-            addressLayout->addLayout(row);
-        } else {
-            addressLayout->addWidget(edit);
-        }
-    }
-    layout->addWidget(address);
-
-    const SField& note = kFields[14];
-    QWidget* noteEdit = AddField(note, page);
-    layout->addSpacing(DluY(5));
-    layout->addWidget(m_controls[note.labelId]);
-    layout->addWidget(noteEdit);
-    layout->addStretch(1);
-    return page;
-}
-
 void CContactsView::SetTabOrder() {
     // From the top left of the form: the find field (before the table since the grid made
     // it first), the grid, the buttons above the pages, the tabs, the fields of both pages,
@@ -443,34 +284,6 @@ QWidget* CContactsView::Control(int id) const {
     return it == m_controls.end() ? nullptr : it->second;
 }
 
-QString CContactsView::FieldText(int id) const {
-    const SField* field = Field(id);
-    if (!field) {
-        return QString();
-    }
-    if (field->multiLine) {
-        return static_cast<CMultiLineEdit*>(Control(id))->Text();
-    }
-    return static_cast<QLineEdit*>(Control(id))->text();
-}
-
-void CContactsView::SetFieldText(int id, const QString& text) {
-    const SField* field = Field(id);
-    if (!field) {
-        return;
-    }
-    if (field->multiLine) {
-        static_cast<CMultiLineEdit*>(Control(id))->SetText(text);
-        return;
-    }
-    auto* edit = static_cast<QLineEdit*>(Control(id));
-    // A stored text longer than the limit is shown whole, as the user cannot type it longer.
-    const int limit = m_limitsSet ? field->limit : 32767;
-    edit->setMaxLength(std::max(limit, static_cast<int>(text.size())));
-    edit->setText(text);
-    edit->setCursorPosition(0);
-}
-
 QCheckBox* CContactsView::DefaultButton(int number) const {
     return F::AddressKind(number) ? m_default[static_cast<size_t>(number - 1)] : nullptr;
 }
@@ -481,25 +294,26 @@ void CContactsView::SetDefaultChecked(int number, bool checked) const {
     box->setChecked(checked);
 }
 
-QString CContactsView::StatusLineText() const {
-    return m_status->text();
+QString CContactsView::FieldText(int id) const {
+    return m_pages->FieldText(id);
 }
 
-void CContactsView::SetFieldLimits() {
-    for (const SField& field : kFields) {
-        if (field.multiLine) {
-            static_cast<CMultiLineEdit*>(Control(field.id))->SetLimit(field.limit);
-        } else {
-            static_cast<QLineEdit*>(Control(field.id))->setMaxLength(field.limit);
-        }
-    }
-    m_limitsSet = true;
+void CContactsView::SetFieldText(int id, const QString& text) {
+    m_pages->SetFieldText(id, text);
+}
+
+void CContactsView::SetFieldsReadOnly(bool readOnly) {
+    m_pages->SetFieldsReadOnly(readOnly);
+}
+
+QString CContactsView::StatusLineText() const {
+    return m_status->text();
 }
 
 // --- Operations -----------------------------------------------------------------------------
 
 void CContactsView::InitialUpdate() {
-    SetFieldLimits();
+    m_pages->SetFieldLimits();
     // The two tab pages exist with their controls since construction.
     ShowTabPage();
     m_save->setEnabled(false);
@@ -621,19 +435,6 @@ void CContactsView::ShowDefaultAddress(int byDefault) {
     }
     for (size_t i = 0; i < F::kAddressKinds.size(); ++i) {
         SetDefaultChecked(F::kAddressKinds[i].Number(), byDefault == F::kAddressKinds[i].Number());
-    }
-}
-
-void CContactsView::SetFieldsReadOnly(bool readOnly) {
-    for (const SField& field : kFields) {
-        if (field.multiLine) {
-            static_cast<CMultiLineEdit*>(Control(field.id))->setReadOnly(readOnly);
-        } else {
-            static_cast<QLineEdit*>(Control(field.id))->setReadOnly(readOnly);
-        }
-    }
-    for (QCheckBox* box : m_default) {
-        box->setEnabled(!readOnly);
     }
 }
 

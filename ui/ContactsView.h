@@ -20,6 +20,7 @@ class QTabWidget;
 namespace orvex {
 
 class CContactEditor;
+class CContactPages;
 class CContactsColumns;
 class CDataGrid;
 class CMultiLineEdit;
@@ -165,12 +166,7 @@ class CContactsView : public QWidget {
 
   private:
     void CreateControls();
-    QWidget* CreateBasicPage();
-    QWidget* CreateAdditionalPage();
-    QLabel* AddLabel(int id, const char* text, QWidget* parent);
-    QWidget* AddField(const SField& field, QWidget* parent);
     void SetTabOrder();
-    void SetFieldLimits();
     void BindGrid();
     void ShowCounts();
     void ShowDefaultAddress(int byDefault);
@@ -180,13 +176,10 @@ class CContactsView : public QWidget {
     void FitInto(QWidget* frame);
     void OnTabSelChange(int index);
     void OnGridEvent();
-    int DluX(int units) const;
-    int DluY(int units) const;
 
     IContactsHost& m_host;
     int16_t m_tabPage = kPageBasic;
     int16_t m_rememberedRow = 0;
-    bool m_limitsSet = false;
 
     std::map<int, QWidget*> m_controls;
     CDataGrid* m_grid = nullptr;
@@ -201,6 +194,7 @@ class CContactsView : public QWidget {
     QPushButton* m_cancel = nullptr;
     // The default-address buttons, one for each address kind in order.
     std::array<QCheckBox*, CContactFields::kAddressKinds.size()> m_default{};
+    std::unique_ptr<CContactPages> m_pages;
     std::unique_ptr<CContactEditor> m_editor;
 };
 
