@@ -1,7 +1,9 @@
 #include "link/DeviceLink.h"
 
+#include <cassert>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -42,7 +44,10 @@ class CCallbackScope {
 CDeviceLink::CDeviceLink() : CDeviceLink(CTimerFacility::Instance(), g_systemClock) {}
 
 CDeviceLink::CDeviceLink(ITimerService& timers, IClock& clock, IByteSink* sink)
-    : m_portOpen(sink ? 1 : 0), m_timers(timers), m_clock(clock), m_sink(sink ? sink : &m_port) {
+    : m_state(sink ? ELinkState::kSearching : ELinkState::kClosed),
+      m_timers(timers),
+      m_clock(clock),
+      m_sink(sink ? sink : &m_port) {
     // A link on a byte stream is open for its whole life.
     LinkState().ClearFlags();
 }
@@ -63,6 +68,59 @@ CDeviceLink::~CDeviceLink() {
     m_port.Close();
 }
 
+// --- State --------------------------------------------------------------------------------
+
+namespace {
+
+std::atomic<int> g_stateViolations{0};
+
+}  // namespace
+
+const char* CDeviceLink::StateName(ELinkState state) {
+    switch (state) {
+        case ELinkState::kClosed:
+            return "Closed";
+        case ELinkState::kLooking:
+            return "Looking";
+        case ELinkState::kSearching:
+            return "Searching";
+        case ELinkState::kPresent:
+            return "Present";
+    }
+    return "?";
+}
+
+bool CDeviceLink::Allowed(ELinkState from, ELinkState to) {
+    using S = ELinkState;
+    if (from == to || to == S::kClosed) {
+        return true;
+    }
+    switch (to) {
+        case S::kLooking:
+            return from == S::kClosed || from == S::kSearching || from == S::kPresent;
+        case S::kSearching:
+            return from == S::kClosed || from == S::kLooking || from == S::kPresent;
+        case S::kPresent:
+            return from == S::kSearching;
+        default:
+            return false;
+    }
+}
+
+int CDeviceLink::StateViolations() {
+    return g_stateViolations;
+}
+
+void CDeviceLink::Enter(ELinkState to) {
+    const ELinkState from = m_state.exchange(to);
+    if (!Allowed(from, to)) {
+        ++g_stateViolations;
+        std::fprintf(stderr, "Orvex Manager: the link moved from %s to %s\n", StateName(from),
+                     StateName(to));
+        assert(!"a move of the link's state that its list does not have");
+    }
+}
+
 // --- Port selection -------------------------------------------------------------------------
 
 void CDeviceLink::SelectPort(int portNumber) {
@@ -74,12 +132,13 @@ void CDeviceLink::SelectPort(int portNumber) {
 }
 
 void CDeviceLink::OpenLink() {
-    if (m_portOpen) {
+    if (PortOpen()) {
         return;
     }
     if (m_port.Open(m_port.PortName(), 9600, static_cast<uint16_t>(m_portNumber - 1), this)) {
         SetPane(StatusPane::Port, m_port.PortName());
-        m_portOpen = 1;
+        StopLooking();
+        Enter(ELinkState::kSearching);
         return;
     }
     const SPortFailure& failure = m_port.LastFailure();
@@ -96,17 +155,17 @@ void CDeviceLink::OpenLink() {
 
 void CDeviceLink::CloseLink() {
     StopLooking();
-    if (m_portOpen) {
+    if (PortOpen()) {
         m_port.Close();
-        m_portOpen = 0;
         SetPane(StatusPane::Port, "CLOSE");
     }
+    Enter(ELinkState::kClosed);
 }
 
 void CDeviceLink::StartLink() {
     OpenLink();
     IMessageTarget* target = LinkState().mainWindow.load();
-    if (m_portOpen && target) {
+    if (PortOpen() && target) {
         target->KillTimer(kStatusTimerId);
         target->SetTimer(kStatusTimerId, kStatusTimerMs);
     }
@@ -135,17 +194,17 @@ bool CDeviceLink::DeviceMissing(const SPortFailure& failure) {
 }
 
 void CDeviceLink::StartLooking() {
-    m_looking = true;
+    Enter(ELinkState::kLooking);
     if (IMessageTarget* target = LinkState().mainWindow.load()) {
         target->SetTimer(kReopenTimerId, kReopenTimerMs);
     }
 }
 
+// Only the timer: the state moves on with what ends the looking (the port opens or closes).
 void CDeviceLink::StopLooking() {
-    if (!m_looking) {
+    if (m_state != ELinkState::kLooking) {
         return;
     }
-    m_looking = false;
     if (IMessageTarget* target = LinkState().mainWindow.load()) {
         target->KillTimer(kReopenTimerId);
     }
@@ -154,12 +213,12 @@ void CDeviceLink::StopLooking() {
 std::string CDeviceLink::WhyAbsent() const {
     const std::string where = m_port.PortName() + " (" + m_port.DevicePath() + ")";
     const std::string choose = "Communication > Configuration";
-    if (m_looking) {
+    if (LookingForDevice()) {
         return where +
                " is not there: the adapter is unplugged. Orvex Manager opens it again "
                "as soon as it is plugged in.";
     }
-    if (!m_portOpen) {
+    if (!PortOpen()) {
         std::string text = m_port.PortName() + " is not open";
         if (!m_port.LastError().empty()) {
             text += ": " + m_port.LastError();
@@ -173,13 +232,12 @@ std::string CDeviceLink::WhyAbsent() const {
 }
 
 void CDeviceLink::OnPortHungUp(int opening) {
-    if (!m_portOpen || opening != m_port.Opening()) {
+    if (!PortOpen() || opening != m_port.Opening()) {
         return;  // a notice of an opening that is already closed
     }
     StopPollTimer();
     StopWatchdog();
     m_port.Close();
-    m_portOpen = 0;
     SetPane(StatusPane::Port, "CLOSE");
     StartLooking();
     // The rest is a lost link: "Disconnected", and a running transfer ends as after a time-out.
@@ -187,16 +245,18 @@ void CDeviceLink::OnPortHungUp(int opening) {
 }
 
 void CDeviceLink::OnReopenTimer() {
-    if (m_portOpen) {
-        StopLooking();
+    if (PortOpen()) {
+        if (IMessageTarget* target = LinkState().mainWindow.load()) {
+            target->KillTimer(kReopenTimerId);
+        }
         return;
     }
-    if (!m_looking ||
+    if (!LookingForDevice() ||
         !m_port.Open(m_port.PortName(), 9600, static_cast<uint16_t>(m_portNumber - 1), this)) {
         return;  // not back yet; the timer tries again
     }
     StopLooking();
-    m_portOpen = 1;
+    Enter(ELinkState::kSearching);
     SetPane(StatusPane::Port, m_port.PortName());
     LinkState().devicePresent = 0;
     if (IMessageTarget* target = LinkState().mainWindow.load()) {
@@ -232,7 +292,7 @@ void CDeviceLink::WriteUnrecorded(uint8_t byte) {
 void CDeviceLink::RestartPolling() {
     std::lock_guard lock(m_lineMutex);
     StopPollTimer();
-    if (!m_portOpen) {
+    if (!PortOpen()) {
         return;
     }
     WriteUnrecorded(kPoll);
@@ -493,6 +553,9 @@ void CDeviceLink::HandleAck() {
                     RestartPolling();
                     state.retry = 0;
                 }
+                if (m_state == ELinkState::kSearching) {
+                    Enter(ELinkState::kPresent);
+                }
                 if (!state.devicePresent) {
                     state.devicePresent = 1;
                     Send(kMsgConnected, 0, kStatusTimerMs);
@@ -596,6 +659,9 @@ bool CDeviceLink::TransferRunning() const {
 
 void CDeviceLink::OnWatchdog() {
     CLinkState& state = LinkState();
+    if (!PortOpen()) {
+        return;  // nothing is awaited on a closed port
+    }
     StopPollTimer();
     StopWatchdog();
     state.replyWait = 1;
@@ -673,6 +739,9 @@ void CDeviceLink::FailureResumeStatus(int w, int s) {
         SetPane(StatusPane::Connection, "Disconnected");
     }
     if (lost || s == kFailureStopped) {
+        if (m_state == ELinkState::kPresent) {
+            Enter(ELinkState::kSearching);
+        }
         state.devicePresent = 0;
         if (target) {
             target->KillTimer(kStatusTimerId);

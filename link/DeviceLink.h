@@ -23,22 +23,32 @@ namespace orvex {
 // engine keeps one prepared outgoing frame; the transfer handlers prepare it and raise the
 // send-pending flag, and the engine gets the line and sends it at the next poll.
 //
-// States and transitions:
+// The link's state (ELinkState, in State()) and the functions that move it:
 //
-//   Closed --OpenLink ok--> Polling (device absent)
-//   Polling --device ACKs POLL, then EOT--> Present/idle      (0x403 sent once)
-//   Present --send-pending at a poll: POLL/ACK, STX/ACK--> Sending a frame
-//   Sending --device ACKs the frame--> ETX/ACK, EOT --> device answers STX (Receiving) or ACK
-//   Receiving --STX/ACK, frames/ACK, ETX/ACK, EOT--> PC sends STX (pending) or EOT --> Polling
-//   any --watchdog: no reply for 800 ms (8 s for the first wait of an upload)--> retry with
-//          POLL; the 4th time-out in a row: link lost (0x402 (4, 0)), queue emptied, polling
+//   Closed    --OpenLink, the port opens-->                          Searching
+//   Closed    --OpenLink, the device file is missing-->              Looking
+//   Looking   --OnReopenTimer, the same device file opens-->         Searching
+//   Searching --HandleAck: the device ACKs POLL, then EOT (0x403)-->  Present
+//   Present   --FailureResumeStatus: link lost or Stop-->            Searching
+//   Searching, Present --OnPortHungUp: the port hangs up-->          Looking
+//   any       --CloseLink (also inside ChangePort)-->                Closed
+//
+// Enter() checks each move against that list; a move it does not hold is counted
+// (StateViolations, which the tests check) and stops a debug build. The watchdog acts only
+// while the port is open: one left running by a port that has since closed has nothing to
+// wait for. Dispatch reads any unit it is given, as the record decoding is also used without
+// a port.
+//
+// Within Searching and Present the exchange on the line is read from the last two bytes sent:
+//
+//   idle: POLL/ACK, EOT/ACK every 800 ms (the device absent until it answers both)
+//   send-pending at a poll: POLL/ACK, STX/ACK, the frame/ACK, ETX/ACK, EOT --> the device
+//          answers STX (it sends: frames/ACK, ETX/ACK, EOT) or ACK; then the PC sends STX
+//          (pending) or EOT and polls again
+//   watchdog: no reply for 800 ms (8 s for the first wait of an upload) --> retry with POLL;
+//          the 4th time-out in a row: link lost (0x402 (4, 0)), queue emptied, polling
 //          resumes from the status timer
-//   any --the same byte rejected more than 4 times--> 0x402 (0, 0)
-//   Closed <--CloseLink-- any
-//   any --the port hangs up (kMsgPortHungUp)--> Looking: port closed, link lost (0x402 (4, 0))
-//   Looking --reopen timer (2 s): the same device file opens--> Polling ("Connecting...")
-//   Closed --OpenLink fails, the device file is missing--> Looking
-//   Looking --CloseLink, ChangePort--> Closed
+//   the same byte rejected more than 4 times --> 0x402 (0, 0)
 //
 // Threads: the frame assembly, Dispatch and every handler run on the user-interface thread;
 // the poll tick and the watchdog run on the timer thread; the receive thread only clears the
@@ -47,6 +57,18 @@ namespace orvex {
 class CDeviceLink {
   public:
     static constexpr int kSendFrameSize = 1024;
+
+    enum class ELinkState : uint8_t {
+        kClosed,     // no port open, none looked for
+        kLooking,    // the device file is missing; the reopen timer tries it every 2 s
+        kSearching,  // the port is open; polling, no device has answered yet
+        kPresent,    // a device answered the poll and the EOT
+    };
+    static const char* StateName(ELinkState state);
+    // Whether the list above has the move.
+    static bool Allowed(ELinkState from, ELinkState to);
+    // Moves this process's links made that the list does not have.
+    static int StateViolations();
 
     // The program's link: the system clock, the process's timer facility and its own port.
     CDeviceLink();
@@ -75,7 +97,8 @@ class CDeviceLink {
     // ...on the reopen timer (window timer 1), every two seconds, until the same device file
     // opens again; then polling resumes. A device missing at OpenLink is looked for the same way.
     void OnReopenTimer();
-    bool LookingForDevice() const { return m_looking; }
+    bool LookingForDevice() const { return m_state == ELinkState::kLooking; }
+    ELinkState State() const { return m_state; }
     // The failure is a device file that is not there (an adapter not plugged in).
     static bool DeviceMissing(const SPortFailure& failure);
     // Why no device is present, for the user: the port is not open (and why), the device is
@@ -118,7 +141,9 @@ class CDeviceLink {
 
     // Members read and written by the transfers, the status display and the tests.
     CCommPort& Port() { return m_port; }
-    int PortOpen() const { return m_portOpen; }
+    int PortOpen() const {
+        return m_state == ELinkState::kSearching || m_state == ELinkState::kPresent ? 1 : 0;
+    }
     int PortNumber() const { return m_portNumber; }
     void SetPortNumber(int number) { m_portNumber = number; }
     uint8_t LastSent() const { return m_lastSent; }
@@ -164,12 +189,12 @@ class CDeviceLink {
     bool TransferRunning() const;
     void StartLooking();
     void StopLooking();
+    void Enter(ELinkState to);
 
     static constexpr uint32_t kPortSettleMs = 100;
 
     CCommPort m_port;
-    int m_portOpen = 0;
-    bool m_looking = false;  // the reopen timer runs
+    std::atomic<ELinkState> m_state{ELinkState::kClosed};
     int m_portNumber = 1;
     std::atomic<uint32_t> m_pollTimerId{0};
     std::atomic<uint32_t> m_watchdogTimerId{0};

@@ -50,6 +50,8 @@ class TransferTest : public CProgramTest {
     void TearDown() override {
         CProgramTest::TearDown();
         pager.reset();
+        // The link moved only as its list of states has it, through every transfer and fault.
+        EXPECT_EQ(CDeviceLink::StateViolations(), 0);
     }
 
     // Starts the program against an emulator holding book and waits for the device.

@@ -19,6 +19,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using S = CDeviceLink::ELinkState;
+
 class LinkEndToEndTest : public ::testing::Test {
   protected:
     void Start(sim::SSimFaults faults = {}, const std::string& device = "") {
@@ -39,8 +41,11 @@ class LinkEndToEndTest : public ::testing::Test {
     void TearDown() override {
         if (link) {
             link->CloseLink();
+            EXPECT_EQ(link->State(), S::kClosed);
             link.reset();
         }
+        // Every move of every link of the test was one of the list's.
+        EXPECT_EQ(CDeviceLink::StateViolations(), 0);
         LinkState().mainWindow = nullptr;
         CErrorReport::SetMessageBox(nullptr);
         pager.reset();
@@ -138,6 +143,21 @@ TEST_F(LinkEndToEndTest, GarbageAndABadChecksumAreGotOver) {
     EXPECT_TRUE(failures.empty());
 }
 
+// The list of the link's moves: a device is found only by a link that searches; any state
+// may close.
+TEST(LinkStateTest, TheListHoldsOnlyTheMovesTheLinkMakes) {
+    const S all[] = {S::kClosed, S::kLooking, S::kSearching, S::kPresent};
+    for (S from : all) {
+        EXPECT_TRUE(CDeviceLink::Allowed(from, S::kClosed)) << CDeviceLink::StateName(from);
+        EXPECT_EQ(CDeviceLink::Allowed(from, S::kPresent),
+                  from == S::kSearching || from == S::kPresent)
+            << CDeviceLink::StateName(from);
+    }
+    EXPECT_FALSE(CDeviceLink::Allowed(S::kClosed, S::kPresent));
+    EXPECT_TRUE(CDeviceLink::Allowed(S::kPresent, S::kLooking));
+    EXPECT_TRUE(CDeviceLink::Allowed(S::kLooking, S::kSearching));
+}
+
 TEST_F(LinkEndToEndTest, SilentPagerIsDeclaredLostAndSearchedForAgain) {
     sim::SSimFaults faults;
     faults.silent = true;
@@ -169,7 +189,9 @@ TEST_F(LinkEndToEndTest, ComesBackByItselfWhenTheAdapterIsPluggedInAgain) {
     std::filesystem::create_symlink(pager->Path(), byId);
     Start({}, byId.string());
     EXPECT_EQ(link->Port().DevicePath(), byId.string()) << "opened through the stable name";
+    EXPECT_EQ(link->State(), S::kSearching);
     ASSERT_TRUE(RunUntil([&] { return connected == 1; }, 10s));
+    EXPECT_EQ(link->State(), S::kPresent);
 
     pager->HangUp();
     ASSERT_TRUE(RunUntil([&] { return hangUps == 1 && !failures.empty(); }, 5s));
@@ -178,6 +200,7 @@ TEST_F(LinkEndToEndTest, ComesBackByItselfWhenTheAdapterIsPluggedInAgain) {
     EXPECT_EQ(loop.PaneText(StatusPane::Port), "CLOSE");
     EXPECT_EQ(link->PortOpen(), 0);
     EXPECT_TRUE(link->LookingForDevice());
+    EXPECT_EQ(link->State(), S::kLooking);
     // Unplugged for a while: the looks at the missing device change nothing and show nothing.
     std::filesystem::remove(byId);
     RunUntil([] { return false; }, 2500ms);
@@ -192,6 +215,7 @@ TEST_F(LinkEndToEndTest, ComesBackByItselfWhenTheAdapterIsPluggedInAgain) {
     EXPECT_EQ(loop.PaneText(StatusPane::Connection), "Connected");
     EXPECT_EQ(loop.PaneText(StatusPane::Port), "COM1");
     EXPECT_FALSE(link->LookingForDevice());
+    EXPECT_EQ(link->State(), S::kPresent);
     EXPECT_GE(second->With([](sim::CPagerSim& s) { return s.Counters().pollsAnswered; }), 1u);
     EXPECT_TRUE(box.Shown().empty());
 
