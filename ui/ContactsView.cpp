@@ -378,25 +378,15 @@ void CContactsView::ShowCounts() {
 void CContactsView::ShowCurrentContact() {
     CADORecordset& personal = m_host.PersonalRecordset();
     const int count = personal.RowCount();
-    if (count == 0) {
-        m_status->clear();
-        for (const SField& field : kFields) {
-            SetFieldText(field.id, QString());
-        }
-        for (const auto& kind : F::kAddressKinds) {
-            SetDefaultChecked(kind.Number(), false);
-        }
-        return;
-    }
     // Counted as the grid shows them: narrowed by the find field, in the order clicked.
     int position = personal.Position();
     int shown = count;
-    if (m_grid->Model()->rowCount() == count) {
+    if (count > 0 && m_grid->Model()->rowCount() == count) {
         shown = m_grid->RowCount();
         position = m_grid->ShownRow(position - 1) + 1;
     }
     if (shown == 0 || position == 0) {
-        // Nothing found: no contact is under the cursor to show.
+        // No contacts, or none found: no contact is under the cursor to show.
         m_status->clear();
         for (const SField& field : kFields) {
             SetFieldText(field.id, QString());
