@@ -1,21 +1,12 @@
 #include "app/MainFrame.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
-#include <QStyle>
-#include <QToolBar>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "app/ConfigDlg.h"
 #include "app/CsvCommands.h"
@@ -31,29 +22,15 @@
 #include "app/VCardCommands.h"
 #include "app/WindowPlacement.h"
 #include "app/settings/SettingsFile.h"
-#include "db/ContactsTable.h"
 #include "db/DatabaseFile.h"
 #include "link/LinkCodes.h"
 #include "link/LinkState.h"
-#include "link/PortDiagnosis.h"
 #include "ui/ContactsView.h"
 #include "ui/GroupsDlg.h"
 #include "ui/QtText.h"
 #include "ui/RestoreBookDlg.h"
 
 namespace orvex {
-
-namespace {
-
-// Commands that wait while the program is busy with a transfer or an edit.
-constexpr int kBusyCommands[] = {
-    CMainFrame::kCmdDownload,   CMainFrame::kCmdUpload,      CMainFrame::kCmdConfiguration,
-    CMainFrame::kCmdPersonal,   CMainFrame::kCmdGroups,      CMainFrame::kCmdBackup,
-    CMainFrame::kCmdLoadDb,     CMainFrame::kCmdImport,      CMainFrame::kCmdExport,
-    CMainFrame::kCmdHelp,       CMainFrame::kCmdRestoreBook, CMainFrame::kCmdImportVCard,
-    CMainFrame::kCmdExportVCard};
-
-}  // namespace
 
 CMainFrame::CMainFrame(const std::string& programDirectory)
     : m_programDirectory(programDirectory),
@@ -72,10 +49,6 @@ CMainFrame::CMainFrame(const std::string& programDirectory)
       m_transfers(std::make_unique<CTransferCommands>(*this)),
       m_help(new CHelpCommand(this)) {
     setWindowTitle("Orvex Manager v.1.0");
-    m_statusTimer.setTimerType(Qt::CoarseTimer);
-    connect(&m_statusTimer, &QTimer::timeout, this, [this] { OnStatusTimer(); });
-    connect(&m_reopenTimer, &QTimer::timeout, this,
-            [this] { HandleMessage(WM_TIMER, kReopenTimerId, 0); });
     LinkState().mainWindow = this;
 }
 
@@ -93,9 +66,9 @@ bool CMainFrame::Create() {
         resize(screen->size());
     }
     m_windowState.Load(m_windowStatePath);
-    CreateActions();
-    CreateToolBar();
-    CreateStatusBar();
+    m_commands.Create(*this);
+    ConnectCommands();
+    m_statusPanes.Create(*statusBar());
     if (!SettingsPhase()) {
         return false;
     }
@@ -104,99 +77,7 @@ bool CMainFrame::Create() {
     return true;
 }
 
-void CMainFrame::CreateActions() {
-    struct SCommand {
-        int id;
-        const char* menu;
-        const char* text;
-        QKeySequence keys;
-        const char* prompt;
-        const char* tip;
-        QStyle::StandardPixmap icon;
-        const char* themeIcon;
-    };
-    const SCommand commands[] = {
-        {kCmdLoadDb, "&File", "L&oad DB File...", QKeySequence("Ctrl+O"),
-         "Load Orvex database file", "Load DB file", QStyle::SP_DialogOpenButton, "document-open"},
-        {kCmdBackup, "&File", "&Backup DB File...", QKeySequence("Ctrl+B"),
-         "Backup current database file", "Backup DB file", QStyle::SP_DialogSaveButton,
-         "document-save-as"},
-        {kCmdRestoreBook,
-         "&File",
-         "&Restore Earlier Book...",
-         {},
-         "Restore the contacts as they were before a download, import or restore",
-         "Restore earlier book",
-         QStyle::SP_BrowserReload,
-         "document-revert"},
-        {0, "&File", nullptr, {}, nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
-        {kCmdImport, "&File", "&Import...", QKeySequence("Ctrl+I"), "Import comma delimited file",
-         "Import", QStyle::SP_ArrowRight, "document-import"},
-        {kCmdExport, "&File", "&Export...", QKeySequence("Ctrl+E"), "Export comma delimited file",
-         "Export", QStyle::SP_ArrowLeft, "document-export"},
-        {kCmdImportVCard,
-         "&File",
-         "Import &vCard...",
-         {},
-         "Import contacts from a vCard file",
-         "Import vCard",
-         QStyle::SP_ArrowRight,
-         "document-import"},
-        {kCmdExportVCard,
-         "&File",
-         "Export vC&ard...",
-         {},
-         "Export contacts to a vCard file",
-         "Export vCard",
-         QStyle::SP_ArrowLeft,
-         "document-export"},
-        {0, "&File", nullptr, {}, nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
-        {kCmdExit, "&File", "E&xit", QKeySequence("Ctrl+Q"), "Quit the application", "Exit",
-         QStyle::SP_DialogCloseButton, "application-exit"},
-        {kCmdPersonal, "C&ontacts", "&Personal", QKeySequence("Ctrl+P"), "Show personal contacts",
-         "Personal", QStyle::SP_FileDialogInfoView, "avatar-default"},
-        {kCmdGroups, "C&ontacts", "&Groups...", QKeySequence("Ctrl+G"),
-         "Show and edit group contacts", "Groups", QStyle::SP_FileDialogListView, "system-users"},
-        {kCmdDownload, "&Communication", "&Download Contacts from Device", QKeySequence("F5"),
-         "Download contacts from the device", "Download Contacts from Device", QStyle::SP_ArrowDown,
-         "go-down"},
-        {kCmdUpload, "&Communication", "&Upload Contacts to Device", QKeySequence("F6"),
-         "Upload contacts to the device", "Upload Contacts to Device", QStyle::SP_ArrowUp, "go-up"},
-        {0, "&Communication", nullptr, {}, nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
-        {kCmdConfiguration, "&Communication", "&Configuration...", QKeySequence("Alt+F7"),
-         "Set the communication environment", "Configuration", QStyle::SP_ComputerIcon,
-         "preferences-system"},
-        {kCmdHelp, "&Help", "&Contents", QKeySequence("F1"), "Help contents", "Help Contents",
-         QStyle::SP_DialogHelpButton, "help-contents"},
-        {kCmdAbout,
-         "&Help",
-         "&About Orvex Manager",
-         {},
-         "Display program information, version number and copyright",
-         "About",
-         QStyle::SP_MessageBoxInformation,
-         "help-about"},
-    };
-    std::map<std::string, QMenu*> menus;
-    for (const SCommand& c : commands) {
-        QMenu*& menu = menus[c.menu];
-        if (!menu) {
-            menu = menuBar()->addMenu(c.menu);
-        }
-        if (!c.text) {
-            menu->addSeparator();
-            continue;
-        }
-        auto* action =
-            new QAction(QIcon::fromTheme(c.themeIcon, style()->standardIcon(c.icon)), c.text, this);
-        action->setShortcut(c.keys);
-        action->setShortcutContext(Qt::WindowShortcut);
-        action->setStatusTip(c.prompt);
-        action->setToolTip(c.tip);
-        action->setData(c.id);
-        menu->addAction(action);
-        m_actions[c.id] = action;
-    }
+void CMainFrame::ConnectCommands() {
     connect(Action(kCmdExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(kCmdAbout), &QAction::triggered, this, &CMainFrame::AboutRequested);
     connect(Action(kCmdPersonal), &QAction::triggered, this,
@@ -218,47 +99,6 @@ void CMainFrame::CreateActions() {
             [this] { m_vcardCommands->OnExport(); });
     connect(Action(kCmdHelp), &QAction::triggered, this, [this] { OnHelp(); });
     connect(Action(kCmdRestoreBook), &QAction::triggered, this, [this] { OnRestoreBook(); });
-}
-
-void CMainFrame::CreateToolBar() {
-    m_toolBar = addToolBar("Toolbar");
-    m_toolBar->setObjectName("toolbar");
-    m_toolBar->setMovable(true);
-    m_toolBar->setFloatable(true);
-    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
-    m_toolBar->setIconSize(QSize(24, 24));
-    const int order[] = {kCmdLoadDb, kCmdBackup,   0,          kCmdPersonal,      kCmdGroups,
-                         0,          kCmdDownload, kCmdUpload, kCmdConfiguration, 0,
-                         kCmdHelp};
-    for (int id : order) {
-        if (id == 0) {
-            m_toolBar->addSeparator();
-        } else {
-            m_toolBar->addAction(Action(id));
-        }
-    }
-}
-
-void CMainFrame::CreateStatusBar() {
-    QStatusBar* bar = statusBar();
-    bar->showMessage("Ready");
-    const std::pair<int, int> panes[] = {{kPaneCounts, 19}, {kPaneConnection, 21}, {kPanePort, 10}};
-    const char* names[] = {"", "Counts", "Connection", "Port"};
-    for (const auto& [pane, blanks] : panes) {
-        auto* label = new QLabel(QString(blanks, ' '), bar);
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString(blanks, ' ')) + 8);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAccessibleName(names[pane]);
-        label->setProperty("paneName", names[pane]);
-        bar->addPermanentWidget(label);
-        m_panes[pane] = label;
-    }
-    // The idle prompt comes back when a command's prompt goes.
-    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
-        if (message.isEmpty()) {
-            bar->showMessage("Ready");
-        }
-    });
 }
 
 void CMainFrame::CreateClientArea() {
@@ -312,7 +152,7 @@ bool CMainFrame::SettingsPhase() {
             m_startupFailed = true;
             break;
         case CSettingsFile::ELoadResult::Ok:
-            m_databasePath = values.databasePath;
+            m_book.SetPath(values.databasePath);
             m_programDirectory = values.programDirectory;
             m_device.SetMaxPersonal(values.maxPersonal);
             m_device.Link().SetPortNumber(values.portNumber);
@@ -336,7 +176,7 @@ void CMainFrame::LoadPortMap() {
 
 void CMainFrame::WriteCurrentSettings() {
     CSettingsFile::SValues values;
-    values.databasePath = m_databasePath;
+    values.databasePath = m_book.Path();
     values.programDirectory = m_programDirectory;
     values.maxPersonal = m_device.MaxPersonal();
     values.portNumber = m_device.Link().PortNumber();
@@ -367,24 +207,6 @@ void CMainFrame::SaveWindowState() {
     }
 }
 
-std::string CMainFrame::WhyUnusable(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return {};  // it does not exist: the report says just that
-    }
-    if (::access(path.c_str(), R_OK | W_OK) != 0) {
-        return path + " exists, but it cannot be used: " + std::strerror(errno) + ".";
-    }
-    std::string text = path + " exists, but another program holds it";
-    const auto holders = CPortDiagnosis::Holders(path);
-    for (size_t i = 0; i < holders.size(); ++i) {
-        text += (i == 0 ? ": " : ", ") + CPortDiagnosis::HolderText(holders[i]);
-    }
-    return text +
-           ".\nClose that program (another copy of Orvex Manager, for example), then "
-           "start again.";
-}
-
 void CMainFrame::TidyLeftovers(const std::string& path) {
     const CLeftoverFiles::SResult result = CLeftoverFiles::TidyBeside(path, m_history);
     if (!result.adopted.empty()) {
@@ -406,29 +228,32 @@ void CMainFrame::DatabasePhase() {
     CErrorReport& errors = m_device.Errors();
     CLeftoverFiles::TidyProgramDirectory(m_programDirectory);
     CLeftoverFiles::TidyHistory(m_history.Folder());
-    TidyLeftovers(m_databasePath);
+    TidyLeftovers(m_book.Path());
     // Held by another copy of the program counts as missing, as the file cannot be used; the
     // details then say that it is there and who holds it.
-    if (!CDatabaseFile::CanOpenExclusively(m_databasePath)) {
-        errors.Error201LastUsed(WhyUnusable(m_databasePath));
-        m_databasePath = m_programDirectory + "Orvex.mdb";
-        TidyLeftovers(m_databasePath);
-        if (!CDatabaseFile::CanOpenExclusively(m_databasePath)) {
-            errors.Error201Default(WhyUnusable(m_databasePath));
+    if (!CDatabaseFile::CanOpenExclusively(m_book.Path())) {
+        errors.Error201LastUsed(CBookConnection::WhyUnusable(m_book.Path()));
+        m_book.SetPath(m_programDirectory + "Orvex.mdb");
+        TidyLeftovers(m_book.Path());
+        if (!CDatabaseFile::CanOpenExclusively(m_book.Path())) {
+            errors.Error201Default(CBookConnection::WhyUnusable(m_book.Path()));
             m_startupFailed = true;
             return;
         }
     }
-    m_connectionString = CContactsTable::ConnectionString(m_databasePath);
-    if (!m_database.Open(m_connectionString, "", "")) {
-        errors.Error202(m_databasePath + ": " + m_database.GetErrorDescription());
-        m_startupFailed = true;
-        return;
-    }
-    if (!CContactsTable::OpenPersonal(m_personal)) {
-        errors.Error203(m_databasePath + ": " +
-                        CADODatabase::ReasonOf(m_personal.GetLastErrorString()));
-        m_startupFailed = true;
+    const std::string& path = m_book.Path();
+    switch (m_book.Open(path)) {
+        case EOpenResult::kOk:
+            break;
+        case EOpenResult::kConnectionFailed:
+            errors.Error202(path + ": " + m_book.Database().GetErrorDescription());
+            m_startupFailed = true;
+            break;
+        case EOpenResult::kRecordsetFailed:
+            errors.Error203(path + ": " +
+                            CADODatabase::ReasonOf(m_book.Personal().GetLastErrorString()));
+            m_startupFailed = true;
+            break;
     }
 }
 
@@ -458,23 +283,20 @@ void CMainFrame::ShowPage(int page) {
     }
 }
 
+void CMainFrame::OnPageRequest(int page) {
+    emit PageRequested(page);
+    if (page == CLeftView::kPageContacts || page == CLeftView::kPagePersonal) {
+        ShowPage(1);
+    } else if (page == CLeftView::kPageGroups) {
+        CGroupsDlg dialog(*this, this);
+        dialog.exec();
+    }
+}
+
 // --- The database file --------------------------------------------------------------------
 
 IFileChooser& CMainFrame::FileChooser() {
     return *m_chooser;
-}
-
-CMainFrame::EOpenResult CMainFrame::OpenDatabaseFile(const std::string& path) {
-    m_personal.Close();
-    m_second.Close();
-    m_database.Close();
-    m_databasePath = path;
-    m_connectionString = CContactsTable::ConnectionString(path);
-    if (!m_database.Open(m_connectionString, "", "")) {
-        return EOpenResult::kConnectionFailed;
-    }
-    return CContactsTable::OpenPersonal(m_personal) ? EOpenResult::kOk
-                                                    : EOpenResult::kRecordsetFailed;
 }
 
 void CMainFrame::ReloadContactsView(int rememberedRow) {
@@ -485,9 +307,7 @@ void CMainFrame::ReloadContactsView(int rememberedRow) {
 }
 
 bool CMainFrame::RestoreFromSafetyCopy(CSafetyCopy& copy) {
-    m_personal.Close();
-    m_second.Close();
-    m_database.Close();
+    m_book.Close();
     if (copy.Exists()) {
         std::string error;
         if (!copy.Restore(error)) {
@@ -496,60 +316,27 @@ bool CMainFrame::RestoreFromSafetyCopy(CSafetyCopy& copy) {
                                       "\n\nThe previous contacts are kept in " + copy.Path() + ".");
         }
     }
-    if (!m_database.Open(m_connectionString, "", "")) {
-        m_device.Errors().Error202(m_databasePath + ": " + m_database.GetErrorDescription());
+    if (!m_book.Reopen()) {
+        m_device.Errors().Error202(m_book.Path() + ": " + m_book.Database().GetErrorDescription());
         close();
         return false;
     }
-    CContactsTable::OpenPersonal(m_personal);
     return true;
 }
 
 // --- Status bar, busy rule, size ----------------------------------------------------------
 
 void CMainFrame::SetStatusText(int pane, const std::string& text) {
-    auto it = m_panes.find(pane);
-    if (it != m_panes.end()) {
-        QLabel* label = it->second;
-        label->setText(CQtText::ToQString(text));
-        // A screen reader hears the pane's name with its value ("Counts: P:002/G:00"), and
-        // hears it change.
-        const QString value = label->text().trimmed();
-        const QString name = label->property("paneName").toString();
-        label->setAccessibleName(value.isEmpty() ? name : name + ": " + value);
-        label->setAccessibleDescription(value);
-        label->repaint();
-    }
-}
-
-QString CMainFrame::StatusText(int pane) const {
-    if (pane == 0) {
-        return statusBar()->currentMessage();
-    }
-    auto it = m_panes.find(pane);
-    return it == m_panes.end() ? QString() : it->second->text();
+    m_statusPanes.SetText(pane, text);
 }
 
 void CMainFrame::SetPaneText(StatusPane pane, const std::string& text) {
     SetStatusText(pane == StatusPane::Connection ? kPaneConnection : kPanePort, text);
 }
 
-QAction* CMainFrame::Action(int command) const {
-    auto it = m_actions.find(command);
-    return it == m_actions.end() ? nullptr : it->second;
-}
-
 void CMainFrame::SetBusy(bool busy) {
     m_busy = busy ? 1 : 0;
-    UpdateCommandStates();
-}
-
-void CMainFrame::UpdateCommandStates() {
-    for (int id : kBusyCommands) {
-        if (QAction* action = Action(id)) {
-            action->setEnabled(m_busy == 0);
-        }
-    }
+    m_commands.SetBusy(m_busy != 0);
 }
 
 void CMainFrame::SetMinTrackSize(int width, int height) {
@@ -591,16 +378,14 @@ void CMainFrame::OnRestoreBook() {
 
 bool CMainFrame::RestoreBook(const SBookEntry& entry, std::string& error) {
     // The book being restored is spared when the history makes room for the current one.
-    if (!m_history.Keep(m_database, CBookHistory::kRestore, "", error, entry.path)) {
+    if (!m_history.Keep(m_book.Database(), CBookHistory::kRestore, "", error, entry.path)) {
         return false;
     }
-    m_personal.Close();
-    m_second.Close();
-    m_database.Close();
-    const bool restored = m_history.RestoreInto(entry, m_databasePath, error);
+    m_book.Close();
+    const bool restored = m_history.RestoreInto(entry, m_book.Path(), error);
     // Restored or not, the file at the database's path is opened again.
-    if (OpenDatabaseFile(m_databasePath) == EOpenResult::kConnectionFailed) {
-        m_device.Errors().Error202(m_databasePath + ": " + m_database.GetErrorDescription());
+    if (m_book.Open(m_book.Path()) == EOpenResult::kConnectionFailed) {
+        m_device.Errors().Error202(m_book.Path() + ": " + m_book.Database().GetErrorDescription());
         close();
         return false;
     }
@@ -619,104 +404,24 @@ void CMainFrame::PostMessage(uint32_t message, intptr_t wParam, intptr_t lParam)
 }
 
 intptr_t CMainFrame::SendMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
-    return HandleMessage(message, wParam, lParam);
+    return m_linkMessages.Handle(message, wParam, lParam);
 }
 
 void CMainFrame::SetTimer(int id, uint32_t ms) {
-    if (id == kStatusTimerId) {
-        m_statusTimer.start(static_cast<int>(ms));
-    } else if (id == kReopenTimerId) {
-        m_reopenTimer.start(static_cast<int>(ms));
-    }
+    m_linkMessages.SetTimer(id, ms);
 }
 
 void CMainFrame::KillTimer(int id) {
-    if (id == kStatusTimerId) {
-        m_statusTimer.stop();
-    } else if (id == kReopenTimerId) {
-        m_reopenTimer.stop();
-    }
+    m_linkMessages.KillTimer(id);
 }
 
 bool CMainFrame::event(QEvent* e) {
     if (e->type() == CLinkEvent::Type()) {
         const auto* m = static_cast<CLinkEvent*>(e);
-        HandleMessage(m->message, m->wParam, m->lParam);
+        m_linkMessages.Handle(m->message, m->wParam, m->lParam);
         return true;
     }
     return QMainWindow::event(e);
-}
-
-void CMainFrame::OnStatusTimer() {
-    m_device.Link().OnStatusTimer(m_device.MaxPersonal(), m_busy != 0);
-}
-
-int CMainFrame::CountTableRows() {
-    CADORecordset table(&m_database);
-    return table.Open(CContactsTable::kTable, CADORecordset::openTable) ? table.RowCount() : 0;
-}
-
-intptr_t CMainFrame::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
-    CDeviceLink& link = m_device.Link();
-    switch (message) {
-        case kMsgBytesArrived:
-            link.AssembleFrames();
-            break;
-        case kMsgFailure:
-            link.FailureStopLink(static_cast<int>(wParam), static_cast<int>(lParam));
-            m_transfers->OnFailure(static_cast<int>(wParam), static_cast<int>(lParam));
-            link.FailureResumeStatus(static_cast<int>(wParam), static_cast<int>(lParam));
-            break;
-        case kMsgConnected:
-            if (wParam == 0) {
-                SetStatusText(kPaneConnection, "Connected");
-            }
-            SetTimer(static_cast<int>(wParam), static_cast<uint32_t>(lParam));
-            break;
-        case kMsgBuildStatus:
-            m_device.BuildStatusRequest(CountTableRows());
-            break;
-        case kMsgStatusReply:
-            m_device.ReadStatusReply();
-            break;
-        case kMsgOpenAnswered:
-            m_transfers->OnOpenAnswered(wParam);
-            break;
-        case kMsgRecord:
-            m_transfers->OnRecord();
-            break;
-        case kMsgNextRow:
-            m_transfers->OnNextRow();
-            break;
-        case kMsgRowsDone:
-            m_transfers->OnRowsDone();
-            break;
-        case kMsgNextGroup:
-            m_transfers->OnNextGroup();
-            break;
-        case kMsgPageRequest:
-            emit PageRequested(static_cast<int>(lParam));
-            if (lParam == CLeftView::kPageContacts || lParam == CLeftView::kPagePersonal) {
-                ShowPage(1);
-            } else if (lParam == CLeftView::kPageGroups) {
-                CGroupsDlg dialog(*this, this);
-                dialog.exec();
-            }
-            break;
-        case kMsgPortHungUp:
-            link.OnPortHungUp(static_cast<int>(lParam));
-            break;
-        case WM_TIMER:
-            if (wParam == kReopenTimerId) {
-                link.OnReopenTimer();
-            } else {
-                OnStatusTimer();
-            }
-            break;
-        default:
-            break;
-    }
-    return 0;
 }
 
 // --- Shutdown -------------------------------------------------------------------------------
@@ -724,9 +429,7 @@ intptr_t CMainFrame::HandleMessage(uint32_t message, intptr_t wParam, intptr_t l
 void CMainFrame::closeEvent(QCloseEvent* e) {
     if (!m_closing) {
         m_closing = true;
-        m_personal.Close();
-        m_second.Close();
-        m_database.Close();
+        m_book.Close();
         WriteCurrentSettings();
         SaveWindowState();
     }

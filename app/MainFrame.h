@@ -1,15 +1,15 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QTimer>
-#include <map>
 #include <memory>
 #include <string>
 
+#include "app/BookConnection.h"
+#include "app/FrameCommands.h"
+#include "app/LinkMessages.h"
+#include "app/StatusPanes.h"
 #include "app/WindowState.h"
 #include "app/settings/PortMap.h"
-#include "db/ADODatabase.h"
-#include "db/ADORecordset.h"
 #include "db/BookHistory.h"
 #include "db/SafetyCopy.h"
 #include "link/DeviceTransfer.h"
@@ -17,8 +17,6 @@
 #include "ui/ContactsHost.h"
 
 class QAction;
-class QLabel;
-class QToolBar;
 
 namespace orvex {
 
@@ -40,27 +38,11 @@ class IFileChooser;
 class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHost {
     Q_OBJECT
   public:
-    // Command numbers.
-    enum ECommand {
-        kCmdDownload = 32771,
-        kCmdUpload = 32772,
-        kCmdConfiguration = 32773,
-        kCmdPersonal = 32774,
-        kCmdGroups = 32775,
-        kCmdBackup = 32776,
-        kCmdLoadDb = 32784,
-        kCmdImport = 32785,
-        kCmdExport = 32786,
-        kCmdHelp = 32787,
-        kCmdRestoreBook = 32788,
-        kCmdImportVCard = 32789,
-        kCmdExportVCard = 32790,
-        kCmdAbout = 57664,
-        kCmdExit = 57665,
-    };
-    static constexpr int kPaneCounts = 1;
-    static constexpr int kPaneConnection = 2;
-    static constexpr int kPanePort = 3;
+    // The command numbers, kCmdDownload to kCmdExit.
+    using enum CFrameCommands::ECommand;
+    static constexpr int kPaneCounts = CStatusPanes::kCounts;
+    static constexpr int kPaneConnection = CStatusPanes::kConnection;
+    static constexpr int kPanePort = CStatusPanes::kPort;
 
     // programDirectory ends with "/"; the settings file is OrvexMgr.ini in it.
     explicit CMainFrame(const std::string& programDirectory);
@@ -89,8 +71,8 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     void SetPaneText(StatusPane pane, const std::string& text) override;
 
     // IContactsHost
-    CADODatabase& Database() override { return m_database; }
-    CADORecordset& PersonalRecordset() override { return m_personal; }
+    CADODatabase& Database() override { return m_book.Database(); }
+    CADORecordset& PersonalRecordset() override { return m_book.Personal(); }
     void SetStatusText(int pane, const std::string& text) override;
     void SetBusy(bool busy) override;
     bool IsBusy() const override { return m_busy; }
@@ -99,14 +81,14 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     CErrorReport& Errors() override { return m_device.Errors(); }
     void SetMinTrackSize(int width, int height) override;
 
-    QAction* Action(int command) const;
-    QString StatusText(int pane) const;
+    QAction* Action(int command) const { return m_commands.Action(command); }
+    QString StatusText(int pane) const { return m_statusPanes.Text(pane); }
     CDeviceTransfer& Device() { return m_device; }
     CTransferCommands& Transfers() { return *m_transfers; }
     CSwitchSplitterWnd* Splitter() const { return m_splitter; }
     CContactsView* ContactsView() const;
     CLeftView* LeftView() const;
-    const std::string& DatabasePath() const { return m_databasePath; }
+    const std::string& DatabasePath() const { return m_book.Path(); }
     const std::string& ProgramDirectory() const { return m_programDirectory; }
     // Help > Contents: the desktop's browser, else the program's own window.
     CHelpCommand& Help() { return *m_help; }
@@ -123,20 +105,25 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     CPortMap& PortMap() { return m_portMap; }
     const std::string& PortMapPath() const { return m_portMapPath; }
     void ShowPage(int page);
+    // A page request (0x40E) from the tree or the Contacts menu: the contacts view for the
+    // contacts and the personal contacts, the groups dialog for the groups.
+    void OnPageRequest(int page);
 
     // The file dialogs of the file commands, each opening in the last folder of its kind; tests
     // put their own choice in (nullptr: the platform's dialogs again).
     IFileChooser& FileChooser();
     void SetFileChooser(IFileChooser* chooser) { m_fileChooser = chooser; }
 
-    CADORecordset& SecondRecordset() { return m_second; }
-    const std::string& ConnectionString() const { return m_connectionString; }
+    // The open contacts file and its recordsets.
+    CBookConnection& Book() { return m_book; }
+    CADORecordset& SecondRecordset() { return m_book.Second(); }
+    const std::string& ConnectionString() const { return m_book.ConnectionString(); }
 
     // Switches to the database file at path: closes the connection, opens the file, binds the
     // two recordsets to it and opens the personal contacts sorted by name. The reports are the
     // caller's.
-    enum class EOpenResult { kOk, kConnectionFailed, kRecordsetFailed };
-    EOpenResult OpenDatabaseFile(const std::string& path);
+    using EOpenResult = CBookConnection::EOpenResult;
+    EOpenResult OpenDatabaseFile(const std::string& path) { return m_book.Open(path); }
     // The contacts view shows the table afresh with the given row selected.
     void ReloadContactsView(int rememberedRow);
     // After a failed replacement of all contacts: closes the connection, puts the safety copy
@@ -160,22 +147,14 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    intptr_t HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
-    void CreateActions();
-    void CreateToolBar();
-    void CreateStatusBar();
+    // What each command does.
+    void ConnectCommands();
     bool SettingsPhase();
     void DatabasePhase();
-    // Why a database file that fails the start-up check cannot be used although it exists
-    // (another program holds it, say); empty when it does not exist.
-    static std::string WhyUnusable(const std::string& path);
     void CreateClientArea();
-    void UpdateCommandStates();
     void OnConfiguration();
     void OnRestoreBook();
     void OnHelp();
-    void OnStatusTimer();
-    int CountTableRows();
     void WriteCurrentSettings();
     void SaveWindowState();
     void LoadPortMap();
@@ -187,11 +166,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     int m_treeView = -1;
     int m_contactsView = -1;
     int m_busy = 0;
-    CADODatabase m_database;
-    CADORecordset m_personal{&m_database};
-    CADORecordset m_second{&m_database};
-    std::string m_connectionString;
-    std::string m_databasePath;
+    CBookConnection m_book;
     std::string m_programDirectory;
     std::string m_settingsPath;
     std::string m_portMapPath;
@@ -207,12 +182,10 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     std::unique_ptr<CCsvCommands> m_csvCommands;
     std::unique_ptr<CVCardCommands> m_vcardCommands;
     std::unique_ptr<CTransferCommands> m_transfers;
-    QToolBar* m_toolBar = nullptr;
-    std::map<int, QLabel*> m_panes;
-    std::map<int, QAction*> m_actions;
+    CFrameCommands m_commands;
+    CStatusPanes m_statusPanes;
     CHelpCommand* m_help;  // a child of this window
-    QTimer m_statusTimer;
-    QTimer m_reopenTimer;
+    CLinkMessages m_linkMessages{*this};
     bool m_startupFailed = false;
     bool m_closing = false;
 };

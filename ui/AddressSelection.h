@@ -11,8 +11,6 @@ class CAddressSelection {
   public:
     // "WA", "WE", "HE", and "N/A" for any other kind.
     static const char* LabelOf(int kind);
-    // The kind a label stands for: 1, 2 or 3, and 0 for any other text.
-    static int KindOf(const std::string& label);
     // The t_Contacts column of the address of a kind; null for kind 0.
     static const char* AddressColumnOf(int kind);
 

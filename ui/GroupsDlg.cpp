@@ -1,14 +1,12 @@
 #include "ui/GroupsDlg.h"
 
 #include <QEvent>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <iterator>
@@ -21,6 +19,7 @@
 #include "link/ErrorReport.h"
 #include "link/MessageBox.h"
 #include "ui/ContactsHost.h"
+#include "ui/DialogUnits.h"
 #include "ui/GroupNameDlg.h"
 #include "ui/QtText.h"
 
@@ -30,14 +29,14 @@ namespace {
 
 using F = CContactFields;
 
-// The contact id on the first cell of an address item, the group number on a group entry.
+// The group number on a group entry.
 constexpr int kIdRole = Qt::UserRole;
 
 QString Q(const std::string& bytes) {
     return CQtText::ToQString(bytes);
 }
 
-// The lists show texts that came from the database as bytes; they go back the same way.
+// The list shows texts that came from the database as bytes; they go back the same way.
 std::string Bytes(const QString& text) {
     std::string bytes;
     CQtText::FromQString(text, bytes);
@@ -59,63 +58,24 @@ CGroupsDlg::CGroupsDlg(IContactsHost& host, QWidget* parent)
 
 // --- Controls -------------------------------------------------------------------------------
 
-int CGroupsDlg::DluX(int units) const {
-    // The form's horizontal unit is a quarter of the font's average letter width.
-    const QFontMetrics metrics(font());
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    return (units * ((letters / 26 + 1) / 2) + 2) / 4;
-}
-
-int CGroupsDlg::DluY(int units) const {
-    // The vertical unit is an eighth of the font's height.
-    return (units * QFontMetrics(font()).height() + 4) / 8;
-}
-
-QTableWidget* CGroupsDlg::CreateAddressList(const char* name) {
-    auto* list = new QTableWidget(0, 4, this);
-    list->setObjectName(QLatin1String(name));
-    list->setHorizontalHeaderLabels({QStringLiteral("First Name"), QStringLiteral("Last Name"),
-                                     QStringLiteral("Type"), QStringLiteral("Contact Address")});
-    list->setShowGrid(true);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Tab goes on to the next control; the arrow keys move within the list.
-    list->setTabKeyNavigation(false);
-    list->setWordWrap(false);
-    list->setCornerButtonEnabled(false);
-    list->verticalHeader()->hide();
-    list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 4);
-    QHeaderView* header = list->horizontalHeader();
-    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setSectionsClickable(false);
-    header->setHighlightSections(false);
-    header->setStretchLastSection(false);
-    header->setMinimumSectionSize(list->fontMetrics().averageCharWidth() * 2);
-    // A scroll bar coming or going changes the room for the address column.
-    list->viewport()->installEventFilter(this);
-    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this, list] { OnItemChanged(list); });
-    return list;
-}
-
 void CGroupsDlg::CreateControls() {
+    const CDialogUnits units(font());
     auto* groupLabel = new QLabel(QStringLiteral("Group List:"), this);
     m_groups = new QListWidget(this);
     m_groups->setObjectName(QStringLiteral("groupList"));
     m_groups->setAccessibleName(QStringLiteral("Group List"));
     m_groups->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_groups->setFixedWidth(DluX(70));
-    m_groups->setMinimumHeight(DluY(152));
+    m_groups->setFixedWidth(units.X(70));
+    m_groups->setMinimumHeight(units.Y(152));
     groupLabel->setBuddy(m_groups);
 
     auto* membersLabel =
         new QLabel(QStringLiteral("Personal Contacts in the selected group:"), this);
-    m_members = CreateAddressList("members");
+    m_members = new CAddressList("members", this);
+    // A scroll bar coming or going changes the room for the address column.
+    m_members->viewport()->installEventFilter(this);
     m_members->setAccessibleName(QStringLiteral("Personal Contacts in the selected group"));
-    m_members->setMinimumSize(DluX(135), DluY(152));
+    m_members->setMinimumSize(units.X(135), units.Y(152));
     membersLabel->setBuddy(m_members);
 
     m_add = new QPushButton(QStringLiteral("<-"), this);
@@ -125,22 +85,23 @@ void CGroupsDlg::CreateControls() {
     m_remove->setObjectName(QStringLiteral("removeFromGroup"));
     m_remove->setAccessibleDescription(QStringLiteral("Takes the chosen address out of the group"));
     for (QPushButton* arrow : {m_add, m_remove}) {
-        arrow->setFixedSize(std::max(DluX(15), arrow->fontMetrics().horizontalAdvance("<-") + 8),
-                            DluY(15));
+        arrow->setFixedSize(std::max(units.X(15), arrow->fontMetrics().horizontalAdvance("<-") + 8),
+                            units.Y(15));
     }
 
     auto* allLabel = new QLabel(QStringLiteral("All Personal Contacts:"), this);
-    m_all = CreateAddressList("allContacts");
+    m_all = new CAddressList("allContacts", this);
+    m_all->viewport()->installEventFilter(this);
     m_all->setAccessibleName(QStringLiteral("All Personal Contacts"));
-    m_all->setMinimumSize(DluX(135), DluY(206));
+    m_all->setMinimumSize(units.X(135), units.Y(206));
     allLabel->setBuddy(m_all);
 
     m_addGroup = new QPushButton(QStringLiteral("Add Group"), this);
     m_renameGroup = new QPushButton(QStringLiteral("Rename Group"), this);
     m_deleteGroup = new QPushButton(QStringLiteral("Delete Group"), this);
     for (QPushButton* button : {m_addGroup, m_renameGroup, m_deleteGroup}) {
-        button->setFixedWidth(DluX(70));
-        button->setMinimumHeight(DluY(14));
+        button->setFixedWidth(units.X(70));
+        button->setMinimumHeight(units.Y(14));
     }
     m_close = new QPushButton(QStringLiteral("Close"), this);
     m_close->setDefault(true);
@@ -148,7 +109,7 @@ void CGroupsDlg::CreateControls() {
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->hide();
     for (QPushButton* button : {m_close, m_cancel}) {
-        button->setMinimumSize(DluX(50), DluY(14));
+        button->setMinimumSize(units.X(50), units.Y(14));
     }
     for (QPushButton* button :
          {m_add, m_remove, m_addGroup, m_renameGroup, m_deleteGroup, m_close, m_cancel}) {
@@ -156,9 +117,9 @@ void CGroupsDlg::CreateControls() {
     }
 
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(DluX(5), DluY(5), DluX(5), DluY(5));
-    grid->setHorizontalSpacing(DluX(3));
-    grid->setVerticalSpacing(DluY(2));
+    grid->setContentsMargins(units.X(5), units.Y(5), units.X(5), units.Y(5));
+    grid->setHorizontalSpacing(units.X(3));
+    grid->setVerticalSpacing(units.Y(2));
     grid->addWidget(groupLabel, 0, 0);
     grid->addWidget(membersLabel, 0, 1, 1, 2);
     grid->addWidget(allLabel, 0, 3);
@@ -167,7 +128,7 @@ void CGroupsDlg::CreateControls() {
     // The arrows stand between the two lists, one above the other, at the middle of the
     // members list.
     auto* arrows = new QVBoxLayout;
-    arrows->setSpacing(DluY(10));
+    arrows->setSpacing(units.Y(10));
     arrows->addStretch(1);
     arrows->addWidget(m_add);
     arrows->addWidget(m_remove);
@@ -175,15 +136,15 @@ void CGroupsDlg::CreateControls() {
     grid->addLayout(arrows, 1, 2);
     grid->addWidget(m_all, 1, 3, 2, 1);
     auto* groupButtons = new QVBoxLayout;
-    groupButtons->setContentsMargins(0, DluY(3), 0, 0);
-    groupButtons->setSpacing(DluY(3));
+    groupButtons->setContentsMargins(0, units.Y(3), 0, 0);
+    groupButtons->setSpacing(units.Y(3));
     groupButtons->addWidget(m_addGroup);
     groupButtons->addWidget(m_renameGroup);
     groupButtons->addWidget(m_deleteGroup);
     groupButtons->addStretch(1);
     grid->addLayout(groupButtons, 2, 0);
     auto* closeRow = new QHBoxLayout;
-    closeRow->setContentsMargins(0, DluY(3), 0, 0);
+    closeRow->setContentsMargins(0, units.Y(3), 0, 0);
     closeRow->addStretch(1);
     closeRow->addWidget(m_cancel);
     closeRow->addWidget(m_close);
@@ -199,6 +160,18 @@ void CGroupsDlg::CreateControls() {
         setTabOrder(order[i - 1], order[i]);
     }
 
+    connect(m_members, &CAddressList::AddressChosen, this, [this](const CAddressSelection& member) {
+        m_memberSelection = member;
+        if (m_groups->count() > 0) {
+            m_remove->setEnabled(true);
+        }
+    });
+    connect(m_all, &CAddressList::AddressChosen, this, [this](const CAddressSelection& candidate) {
+        m_candidateSelection = candidate;
+        if (m_groups->count() > 0) {
+            m_add->setEnabled(true);
+        }
+    });
     connect(m_groups, &QListWidget::itemSelectionChanged, this,
             &CGroupsDlg::OnGroupSelectionChanged);
     connect(m_add, &QPushButton::clicked, this, &CGroupsDlg::AddToGroup);
@@ -246,29 +219,26 @@ bool CGroupsDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CGroupsDlg::LayoutColumns() {
-    // Both lists take their column widths from the members list's inner width W: 6, 6, 4 and
-    // 11 parts of 27. The address column gets what the other three leave of the visible
-    // width, so that a long list's scroll bar takes its room from that column instead of
-    // calling for sideways scrolling.
+    // Both lists take their column widths from the members list's inner width.
     const int w = m_members->contentsRect().width();
-    const int widths[] = {w * 6 / 27, w * 6 / 27, w * 4 / 27};
-    for (QTableWidget* list : {m_members, m_all}) {
-        QHeaderView* header = list->horizontalHeader();
-        int used = 0;
-        for (int c = 0; c < 3; ++c) {
-            header->resizeSection(c, widths[c]);
-            used += widths[c];
-        }
-        const int room = std::min(w, list->viewport()->width()) - used;
-        header->resizeSection(kColAddress, std::max(header->minimumSectionSize(), room));
-    }
+    m_members->LayoutColumns(w);
+    m_all->LayoutColumns(w);
 }
 
 // --- Initialisation and the lists -----------------------------------------------------------
 
 void CGroupsDlg::InitDialog() {
     CADODatabase& database = m_host.Database();
-    m_filling = true;
+    {
+        const QScopedValueRollback<bool> filling(m_fillingGroups, true);
+        FillGroups(database);
+    }
+    FillMembers();
+    m_all->AddAll(database);
+    SetArrowsEnabled(false);
+}
+
+void CGroupsDlg::FillGroups(CADODatabase& database) {
     CADORecordset groups(&database);
     if (OpenSorted(groups, CContactsTable::kSelectGroups)) {
         for (groups.MoveFirst(); !groups.IsEOF(); groups.MoveNext()) {
@@ -286,36 +256,11 @@ void CGroupsDlg::InitDialog() {
     if (m_groups->count() > 0) {
         m_groups->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     }
-    m_filling = false;
-    FillMembers();
-
-    CADORecordset personal(&database);
-    if (OpenSorted(personal, CContactsTable::kSelectPersonal)) {
-        for (personal.MoveFirst(); !personal.IsEOF(); personal.MoveNext()) {
-            int id = 0;
-            std::string first;
-            std::string last;
-            personal.ReadInt(F::Name(F::kId), id);
-            personal.ReadText(F::Name(F::kFirstName), first);
-            personal.ReadText(F::Name(F::kLastName), last);
-            for (const F::SAddressKind& kind : F::kAddressKinds) {
-                std::string address;
-                personal.ReadText(F::Name(kind.address), address);
-                if (!address.empty()) {
-                    AddAddressItem(m_all, id, first, last, address, kind.Number());
-                }
-            }
-        }
-    }
-    personal.Close();
-    SetArrowsEnabled(false);
 }
 
 void CGroupsDlg::FillMembers() {
     if (m_groups->count() == 0) {
-        m_filling = true;
-        m_members->setRowCount(0);
-        m_filling = false;
+        m_members->Clear();
         m_remove->setEnabled(false);
         return;
     }
@@ -323,108 +268,14 @@ void CGroupsDlg::FillMembers() {
     if (row < 0) {
         return;
     }
-    const int group = GroupNumber(row);
-    m_filling = true;
-    m_members->setRowCount(0);
-    m_filling = false;
     // The items the member choice was made from are gone.
+    m_members->Clear();
     m_remove->setEnabled(false);
-    CADORecordset members(&m_host.Database());
-    if (CGroupList::OpenMembers(group, members)) {
-        for (members.MoveFirst(); !members.IsEOF(); members.MoveNext()) {
-            int id = 0;
-            std::string first;
-            std::string last;
-            members.ReadInt(F::Name(F::kId), id);
-            members.ReadText(F::Name(F::kFirstName), first);
-            members.ReadText(F::Name(F::kLastName), last);
-            for (const F::SAddressKind& kind : F::kAddressKinds) {
-                std::string list;
-                members.ReadText(F::Name(kind.groupList), list);
-                if (CGroupList::Contains(list, group)) {
-                    // Listed even when empty: the group holds it.
-                    std::string address;
-                    members.ReadText(F::Name(kind.address), address);
-                    AddAddressItem(m_members, id, first, last, address, kind.Number());
-                }
-            }
-        }
-    }
-    members.Close();
-}
-
-void CGroupsDlg::AddAddressItem(QTableWidget* list, int contactId, const std::string& first,
-                                const std::string& last, const std::string& address, int kind) {
-    const QString firstText = Q(first);
-    // After the last item whose first name does not sort after this one, so that items with
-    // the same first name keep the order they came in.
-    int low = 0;
-    int high = list->rowCount();
-    while (low < high) {
-        const int mid = (low + high) / 2;
-        const QTableWidgetItem* item = list->item(mid, kColFirst);
-        const QString text = item ? item->text() : QString();
-        if (QString::compare(text, firstText, Qt::CaseInsensitive) <= 0) {
-            low = mid + 1;
-        } else {
-            high = mid;
-        }
-    }
-    const bool filling = m_filling;
-    m_filling = true;
-    list->insertRow(low);
-    const QString texts[] = {firstText, Q(last), QLatin1String(CAddressSelection::LabelOf(kind)),
-                             Q(address)};
-    for (int c = 0; c < 4; ++c) {
-        auto* item = new QTableWidgetItem(texts[c]);
-        item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-        if (c == kColFirst) {
-            item->setData(kIdRole, contactId);
-        }
-        list->setItem(low, c, item);
-    }
-    m_filling = filling;
-}
-
-void CGroupsDlg::OnItemChanged(QTableWidget* list) {
-    if (m_filling) {
-        return;
-    }
-    const QModelIndexList rows = list->selectionModel()->selectedRows();
-    if (rows.isEmpty()) {
-        return;
-    }
-    const int row = rows.first().row();
-    const QTableWidgetItem* cells[4] = {};
-    for (int c = 0; c < 4; ++c) {
-        cells[c] = list->item(row, c);
-        if (!cells[c]) {
-            return;
-        }
-    }
-    CAddressSelection choice;
-    choice.index = row;
-    choice.first = Bytes(cells[kColFirst]->text());
-    choice.last = Bytes(cells[kColLast]->text());
-    choice.kind = CAddressSelection::KindOf(Bytes(cells[kColType]->text()));
-    choice.address = Bytes(cells[kColAddress]->text());
-    choice.contactId = cells[kColFirst]->data(kIdRole).toInt();
-    const bool haveGroups = m_groups->count() > 0;
-    if (list == m_members) {
-        m_memberSelection = choice;
-        if (haveGroups) {
-            m_remove->setEnabled(true);
-        }
-    } else {
-        m_candidateSelection = choice;
-        if (haveGroups) {
-            m_add->setEnabled(true);
-        }
-    }
+    m_members->AddMembers(m_host.Database(), GroupNumber(row));
 }
 
 void CGroupsDlg::OnGroupSelectionChanged() {
-    if (!m_filling) {
+    if (!m_fillingGroups) {
         FillMembers();
     }
 }
@@ -445,9 +296,8 @@ std::string CGroupsDlg::GroupName(int row) const {
 }
 
 void CGroupsDlg::SelectGroup(int row) {
-    m_filling = true;
+    const QScopedValueRollback<bool> filling(m_fillingGroups, true);
     m_groups->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
-    m_filling = false;
 }
 
 void CGroupsDlg::SetArrowsEnabled(bool enabled) {
@@ -468,12 +318,9 @@ void CGroupsDlg::AddToGroup() {
         return;
     }
     const CAddressSelection candidate = m_candidateSelection;
-    for (int r = 0; r < m_members->rowCount(); ++r) {
-        const QTableWidgetItem* item = m_members->item(r, kColAddress);
-        if (item && Bytes(item->text()) == candidate.address) {
-            m_host.Errors().Error206();
-            return;
-        }
+    if (m_members->HoldsAddress(candidate.address)) {
+        m_host.Errors().Error206();
+        return;
     }
     if (candidate.IsEmpty()) {
         return;
@@ -483,8 +330,7 @@ void CGroupsDlg::AddToGroup() {
         Report("The address could not be added to the group.");
         return;
     }
-    AddAddressItem(m_members, candidate.contactId, candidate.first, candidate.last,
-                   candidate.address, candidate.kind);
+    m_members->AddAddress(candidate);
     SetArrowsEnabled(false);
 }
 
@@ -502,9 +348,7 @@ void CGroupsDlg::RemoveFromGroup() {
         Report("The address could not be taken out of the group.");
         return;
     }
-    m_filling = true;
-    m_members->removeRow(member.index);
-    m_filling = false;
+    m_members->RemoveAddress(member.index);
     m_memberSelection.Clear();
     SetArrowsEnabled(false);
 }
@@ -581,9 +425,10 @@ void CGroupsDlg::OnDeleteGroup() {
         return;
     }
     ShowCounts();
-    m_filling = true;
-    delete m_groups->takeItem(row);
-    m_filling = false;
+    {
+        const QScopedValueRollback<bool> filling(m_fillingGroups, true);
+        delete m_groups->takeItem(row);
+    }
     if (m_groups->count() > 0) {
         SelectGroup(row < m_groups->count() ? row : m_groups->count() - 1);
     }

@@ -5,15 +5,16 @@
 #include <string>
 
 #include "contact/ContactFields.h"
+#include "ui/AddressList.h"
 #include "ui/AddressSelection.h"
 #include "ui/GroupChanges.h"
 
 class QListWidget;
 class QPushButton;
-class QTableWidget;
 
 namespace orvex {
 
+class CADODatabase;
 class IContactsHost;
 
 // "Setting Groups": the groups of the contacts table and the addresses in each. A group is a
@@ -37,7 +38,8 @@ class CGroupsDlg : public QDialog {
         kClose = 1,
         kCancel = 2,
     };
-    enum EColumn { kColFirst = 0, kColLast = 1, kColType = 2, kColAddress = 3 };
+    // The columns of the two address lists, kColFirst to kColAddress.
+    using enum CAddressList::EColumn;
     static constexpr int kMaxGroups = CContactFields::kMaxGroups;
     static constexpr int kMaxMembers = CContactFields::kMaxGroupMembers;
 
@@ -45,9 +47,6 @@ class CGroupsDlg : public QDialog {
 
     // Rebuilds the members list for the selected group.
     void FillMembers();
-    // Puts one address of a contact into a list, in ascending order of the first names.
-    void AddAddressItem(QTableWidget* list, int contactId, const std::string& first,
-                        const std::string& last, const std::string& address, int kind);
     // "<-": the chosen address of the list of all contacts joins the selected group.
     void AddToGroup();
     // "->": the chosen address of the members list leaves the selected group.
@@ -71,10 +70,10 @@ class CGroupsDlg : public QDialog {
   private:
     void CreateControls();
     void InitDialog();
-    QTableWidget* CreateAddressList(const char* name);
+    // The group list, in ascending order of the names.
+    void FillGroups(CADODatabase& database);
     void LayoutColumns();
     void OnGroupSelectionChanged();
-    void OnItemChanged(QTableWidget* list);
     // The selected group's row in the group list, -1 for none, and its number.
     int SelectedGroup() const;
     int GroupNumber(int row) const;
@@ -86,14 +85,12 @@ class CGroupsDlg : public QDialog {
     void ShowCounts();
     // Tells the user which change failed and why; the lists stay as the table is.
     void Report(const char* what);
-    int DluX(int units) const;
-    int DluY(int units) const;
 
     IContactsHost& m_host;
     CGroupChanges m_changes;
     QListWidget* m_groups = nullptr;
-    QTableWidget* m_members = nullptr;
-    QTableWidget* m_all = nullptr;
+    CAddressList* m_members = nullptr;
+    CAddressList* m_all = nullptr;
     QPushButton* m_add = nullptr;
     QPushButton* m_remove = nullptr;
     QPushButton* m_addGroup = nullptr;
@@ -103,8 +100,9 @@ class CGroupsDlg : public QDialog {
     QPushButton* m_cancel = nullptr;
     CAddressSelection m_memberSelection;
     CAddressSelection m_candidateSelection;
-    // Set while the lists are filled by the dialog itself, whose own changes record nothing.
-    bool m_filling = false;
+    // Set while the dialog itself fills the group list or selects in it: that selection is not
+    // the user's, so the members list is not refilled for it.
+    bool m_fillingGroups = false;
 };
 
 }  // namespace orvex
