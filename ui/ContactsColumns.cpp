@@ -62,6 +62,13 @@ CContactsColumns::CContactsColumns(CDataGrid* grid, QObject* parent)
       } {
     QTableView* table = m_grid->Table();
     QHeaderView* header = table->horizontalHeader();
+    m_tableViewport = table->viewport();
+    m_headerViewport = header->viewport();
+    connect(m_grid, &CDataGrid::Destroying, this, [this] {
+        m_tableViewport->removeEventFilter(this);
+        m_headerViewport->removeEventFilter(this);
+        m_grid = nullptr;
+    });
     header->setMinimumSectionSize(header->fontMetrics().averageCharWidth() * 3);
     connect(header, &QHeaderView::sectionResized, this, &CContactsColumns::OnSectionResized);
     header->viewport()->installEventFilter(this);
@@ -112,7 +119,7 @@ int CContactsColumns::VisibleWidth() const {
 }
 
 void CContactsColumns::Apply() {
-    if (m_grid->ColumnCount() == 0) {
+    if (!m_grid || m_grid->ColumnCount() == 0) {
         return;
     }
     m_applying = true;
@@ -169,7 +176,7 @@ void CContactsColumns::SetShown(F::EColumn column, bool shown) {
 }
 
 void CContactsColumns::OnSectionResized(int section, int oldSize, int newSize) {
-    if (m_applying) {
+    if (m_applying || !m_grid) {
         return;
     }
     // A drag by the user: the shown columns to the right give or take the difference in
@@ -221,11 +228,13 @@ void CContactsColumns::TakeSharesFromWidths() {
 }
 
 bool CContactsColumns::eventFilter(QObject* watched, QEvent* event) {
-    QTableView* table = m_grid->Table();
-    if (watched == table->viewport() && event->type() == QEvent::Resize) {
+    if (!m_grid) {
+        return false;
+    }
+    if (watched == m_tableViewport && event->type() == QEvent::Resize) {
         Apply();
-    } else if (watched == table->horizontalHeader()->viewport() &&
-               event->type() == QEvent::MouseButtonRelease && m_refitOnRelease) {
+    } else if (watched == m_headerViewport && event->type() == QEvent::MouseButtonRelease &&
+               m_refitOnRelease) {
         m_refitOnRelease = false;
         Apply();
     }
@@ -308,7 +317,7 @@ QMenu* CContactsColumns::CreateMenu(QWidget* parent) {
 }
 
 void CContactsColumns::ShowMenu(const QPoint& globalPos) {
-    if (!m_grid->isEnabled()) {
+    if (!m_grid || !m_grid->isEnabled()) {
         return;
     }
     QMenu* menu = CreateMenu(m_grid);

@@ -58,7 +58,11 @@ class CContactsColumns : public QObject {
     int VisibleWidth() const;
     SColumn* Find(int column);
 
+    // Null once the grid is being destroyed.
     CDataGrid* m_grid;
+    // The parts whose events the columns follow, known without asking the grid.
+    QObject* m_tableViewport;
+    QObject* m_headerViewport;
     std::vector<SColumn> m_columns;
     // Set while the columns are being placed, so that the sizes set are not taken for a drag.
     bool m_applying = false;

@@ -113,7 +113,9 @@ CDataGrid::CDataGrid(QWidget* parent) : QWidget(parent) {
             [this](int) { emit Click(); });
 }
 
-CDataGrid::~CDataGrid() = default;
+CDataGrid::~CDataGrid() {
+    emit Destroying();
+}
 
 void CDataGrid::SetCaption(const QString& caption) {
     m_caption->setText(caption);

@@ -106,6 +106,9 @@ class CDataGrid : public QWidget {
     // The rows shown changed through the find field or a sort; the current row may have
     // moved to the first one shown, or there may be none.
     void ShownRowsChange();
+    // The grid is being destroyed: its parts still send events while they go, but the grid
+    // can no longer be called.
+    void Destroying();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

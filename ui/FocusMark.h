@@ -3,6 +3,7 @@
 #include <QObject>
 
 class QAbstractItemView;
+class QWidget;
 
 namespace orvex {
 
@@ -22,7 +23,8 @@ class CFocusMark : public QObject {
     explicit CFocusMark(QAbstractItemView* view);
     void Show(bool focused);
 
-    QAbstractItemView* m_view;
+    // As a widget: its events go on while it is destroyed, when it is no item view any more.
+    QWidget* m_view;
 };
 
 }  // namespace orvex
