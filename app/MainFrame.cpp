@@ -340,8 +340,6 @@ void CMainFrame::SetBusy(bool busy) {
 }
 
 void CMainFrame::SetMinTrackSize(int width, int height) {
-    m_minTrackWidth = width;
-    m_minTrackHeight = height;
     // The window system keeps the frame from being dragged smaller than this, but never asks
     // for more than the screen: at a large font the form is taller than a laptop's screen,
     // and the editor panel scrolls instead.

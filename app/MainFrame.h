@@ -160,8 +160,6 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     void LoadPortMap();
 
     // In the order the window's parts are built and torn down.
-    int m_minTrackWidth = 0;
-    int m_minTrackHeight = 0;
     CSwitchSplitterWnd* m_splitter = nullptr;
     int m_treeView = -1;
     int m_contactsView = -1;
