@@ -81,19 +81,8 @@ bool CCsvExport::ExportContacts(CADODatabase& database, const std::string& path,
         table.MoveNext();
     }
     table.Close();
-
-    if (!failure.empty()) {
-        // The table's own record of the failure stays in the recordset's error text; the
-        // temporary file goes with `file`, and the old file stays.
-        error = "The contacts could not be read from the database; the file " + path +
-                " was not written.";
-        return false;
-    }
-    if (!file.Commit()) {
-        error = "The file " + path + " could not be written:\n" + file.Reason();
-        return false;
-    }
-    return true;
+    // The table's own record of a failure stays in the recordset's error text.
+    return file.CommitExport(path, failure.empty(), error);
 }
 
 }  // namespace orvex

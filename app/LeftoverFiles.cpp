@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "db/BookHistory.h"
 #include "db/DatabaseFile.h"
@@ -54,6 +55,38 @@ void Remove(const fs::path& path, std::vector<std::string>& removed) {
     }
 }
 
+// Removes the regular files of a folder whose names `leftover` picks.
+void RemoveFrom(const fs::path& folder, const std::function<bool(const std::string&)>& leftover,
+                std::vector<std::string>& removed) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (leftover(entry.path().filename().string()) && IsRegularFile(entry.path())) {
+            Remove(entry.path(), removed);
+        }
+    }
+}
+
+// ".<name>.<pid>-<n>.tmp", as the program's atomic writes name their temporary files, of a
+// process that has ended.
+bool IsOrphanedTemp(const std::string& file) {
+    if (file.size() < 8 || file[0] != '.' || file.compare(file.size() - 4, 4, ".tmp") != 0) {
+        return false;
+    }
+    const size_t dash = file.rfind('-');
+    const size_t dot = dash == std::string::npos ? std::string::npos : file.rfind('.', dash);
+    if (dot == std::string::npos || dot == 0) {
+        return false;
+    }
+    const std::string pidText = file.substr(dot + 1, dash - dot - 1);
+    if (pidText.empty() || pidText.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    const long pid = std::strtol(pidText.c_str(), nullptr, 10);
+    const bool running =
+        pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    return !running;
+}
+
 }  // namespace
 
 bool CLeftoverFiles::IsEmptyJournal(const std::string& path) {
@@ -94,62 +127,35 @@ CLeftoverFiles::SResult CLeftoverFiles::TidyBeside(const std::string& databasePa
     }
     const fs::path folder = database.has_parent_path() ? database.parent_path() : fs::path(".");
     const std::string name = database.filename().string();
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string file = entry.path().filename().string();
-        if ((IsTempOf(file, "." + name + ".") || IsTempOf(file, "." + name + ".bak.")) &&
-            IsRegularFile(entry.path())) {
-            Remove(entry.path(), result.removed);
-        }
-    }
+    RemoveFrom(
+        folder,
+        [&name](const std::string& file) {
+            return IsTempOf(file, "." + name + ".") || IsTempOf(file, "." + name + ".bak.");
+        },
+        result.removed);
     return result;
 }
 
 std::vector<std::string> CLeftoverFiles::TidyHistory(const std::string& historyFolder) {
     std::vector<std::string> removed;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(historyFolder, ec)) {
-        // ".<book>.mdb.XXXXXX" (and its journal): a copy that never took its name;
-        // ".<book>.mdb.info.XXXXXX": its description, likewise.
-        const std::string file = entry.path().filename().string();
-        const size_t mdb = file.find(".mdb.");
-        const size_t info = file.find(".mdb.info.");
-        const bool temporary =
-            file.size() > 1 && file[0] == '.' &&
-            ((mdb != std::string::npos && IsTempOf(file, file.substr(0, mdb + 5))) ||
-             (info != std::string::npos && IsTempOf(file, file.substr(0, info + 10))));
-        if (temporary && IsRegularFile(entry.path())) {
-            Remove(entry.path(), removed);
-        }
-    }
+    // ".<book>.mdb.XXXXXX" (and its journal): a copy that never took its name;
+    // ".<book>.mdb.info.XXXXXX": its description, likewise.
+    RemoveFrom(
+        historyFolder,
+        [](const std::string& file) {
+            const size_t mdb = file.find(".mdb.");
+            const size_t info = file.find(".mdb.info.");
+            return file.size() > 1 && file[0] == '.' &&
+                   ((mdb != std::string::npos && IsTempOf(file, file.substr(0, mdb + 5))) ||
+                    (info != std::string::npos && IsTempOf(file, file.substr(0, info + 10))));
+        },
+        removed);
     return removed;
 }
 
 std::vector<std::string> CLeftoverFiles::TidyProgramDirectory(const std::string& programDirectory) {
     std::vector<std::string> removed;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(programDirectory, ec)) {
-        // ".<name>.<pid>-<n>.tmp", as the program's atomic writes name their temporary files.
-        const std::string file = entry.path().filename().string();
-        if (file.size() < 8 || file[0] != '.' || file.compare(file.size() - 4, 4, ".tmp") != 0) {
-            continue;
-        }
-        const size_t dash = file.rfind('-');
-        const size_t dot = dash == std::string::npos ? std::string::npos : file.rfind('.', dash);
-        if (dot == std::string::npos || dot == 0) {
-            continue;
-        }
-        const std::string pidText = file.substr(dot + 1, dash - dot - 1);
-        if (pidText.empty() || pidText.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        const long pid = std::strtol(pidText.c_str(), nullptr, 10);
-        const bool running =
-            pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-        if (!running && IsRegularFile(entry.path())) {
-            Remove(entry.path(), removed);
-        }
-    }
+    RemoveFrom(programDirectory, IsOrphanedTemp, removed);
     return removed;
 }
 

@@ -115,6 +115,20 @@ bool COutputFile::Commit() {
     return true;
 }
 
+bool COutputFile::CommitExport(const std::string& path, bool contactsRead, std::string& error) {
+    if (!contactsRead) {
+        // The temporary file goes with this object, and the old file stays.
+        error = "The contacts could not be read from the database; the file " + path +
+                " was not written.";
+        return false;
+    }
+    if (!Commit()) {
+        error = "The file " + path + " could not be written:\n" + Reason();
+        return false;
+    }
+    return true;
+}
+
 const char* COutputFile::Reason() const {
     return std::strerror(m_errno);
 }

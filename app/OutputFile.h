@@ -25,6 +25,9 @@ class COutputFile {
     void WriteBytes(const std::string& bytes);
     // Completes the file: written, on disk, and under its name. False leaves the old file.
     bool Commit();
+    // The end of an export to path: the file is completed only when every contact was read.
+    // False, with what the user is told in error, leaves the old file.
+    bool CommitExport(const std::string& path, bool contactsRead, std::string& error);
     const char* Reason() const;
 
   private:

@@ -95,16 +95,7 @@ bool CVCardExport::ExportContacts(CADODatabase& database, const std::string& pat
         ++count;
     }
     people.Close();
-    if (!failure.empty()) {
-        error = "The contacts could not be read from the database; the file " + path +
-                " was not written.";
-        return false;
-    }
-    if (!file.Commit()) {
-        error = "The file " + path + " could not be written:\n" + file.Reason();
-        return false;
-    }
-    return true;
+    return file.CommitExport(path, failure.empty(), error);
 }
 
 }  // namespace orvex

@@ -318,23 +318,22 @@ int CVCardImportPlan::Duplicates() const {
 }
 
 int CVCardImportPlan::Changed() const {
-    int n = 0;
-    for (const auto& c : m_contacts) {
-        n += c.skipped ? 0
-                       : static_cast<int>(std::count_if(
-                             c.problems.begin(), c.problems.end(),
-                             [](const SFitProblem& p) { return !p.proposal.empty(); }));
-    }
-    return n;
+    return Problems(true);
 }
 
 int CVCardImportPlan::LeftOut() const {
+    return Problems(false);
+}
+
+int CVCardImportPlan::Problems(bool changed) const {
     int n = 0;
     for (const auto& c : m_contacts) {
-        n += c.skipped ? 0
-                       : static_cast<int>(std::count_if(
-                             c.problems.begin(), c.problems.end(),
-                             [](const SFitProblem& p) { return p.proposal.empty(); }));
+        if (c.skipped) {
+            continue;
+        }
+        for (const SFitProblem& p : c.problems) {
+            n += p.proposal.empty() != changed ? 1 : 0;
+        }
     }
     return n;
 }

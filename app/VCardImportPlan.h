@@ -76,6 +76,8 @@ class CVCardImportPlan {
                            std::vector<SFitProblem>& problems);
 
   private:
+    // The values of the contacts to store that were changed (a proposal made), or left out.
+    int Problems(bool changed) const;
     bool ReadBook(CADODatabase& database, std::string& error);
     void PlaceGroups(SPlannedContact& planned, const SCardContact& card);
     size_t GroupIndex(const std::string& name);

@@ -16,6 +16,7 @@
 #include "app/CsvExport.h"
 #include "app/CsvImport.h"
 #include "bench/BenchBook.h"
+#include "bench/BenchLoop.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
@@ -40,30 +41,17 @@ class CAnswerYes : public IMessageBox {
 
 // A database of 20 groups and 9,980 personal contacts (some in groups, some with quoted
 // fields), and the file the export makes of it, for the whole run.
-class CBenchFiles {
+class CBenchFiles : public bench::CBenchBook {
   public:
-    CBenchFiles() {
-        char pattern[] = "/tmp/orvex-csv-bench-XXXXXX";
-        dir = std::string(mkdtemp(pattern)) + "/";
-        database = dir + "Orvex.mdb";
-        csv = dir + "contacts.csv";
+    CBenchFiles() : CBenchBook("csv-bench"), csv(dir + "contacts.csv") {
         std::string error;
-        CContactsTable::CreateEmptyDatabase(database, error);
-        db.Open(CContactsTable::ConnectionString(database));
         bench::FillBook(db, kLines, kGroups, kLines, 3, "the \"usual\" order");
         CCsvExport::ExportContacts(db, csv, error);
         CErrorReport::SetMessageBox(&yes);
     }
-    ~CBenchFiles() {
-        CErrorReport::SetMessageBox(nullptr);
-        db.Close();
-        std::filesystem::remove_all(dir);
-    }
+    ~CBenchFiles() { CErrorReport::SetMessageBox(nullptr); }
 
-    std::string dir;
-    std::string database;
     std::string csv;
-    CADODatabase db;
     CAnswerYes yes;
 };
 
@@ -127,13 +115,9 @@ BENCHMARK(BM_Sqlite3Import)->Unit(benchmark::kMillisecond);
 
 void BM_Export(benchmark::State& state) {
     CBenchFiles& files = Files();
-    std::string error;
-    for (auto _ : state) {
-        if (!CCsvExport::ExportContacts(files.db, files.dir + "out.csv", error)) {
-            state.SkipWithError(error.c_str());
-            break;
-        }
-    }
+    bench::RunEach(state, [&](std::string& error) {
+        return CCsvExport::ExportContacts(files.db, files.dir + "out.csv", error);
+    });
 }
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond);
 

@@ -2,12 +2,10 @@
 // renumbering of the entry indexes that follows every change in the contacts view and the
 // groups dialog, through the recordset and (as the floor) in one statement.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <memory>
 #include <string>
 
+#include "bench/BenchBook.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
@@ -19,41 +17,18 @@ using namespace orvex;
 constexpr int kRows = 10000;
 
 // One database of kRows contacts for the whole run.
-class CBenchDatabase {
-  public:
-    CBenchDatabase() {
-        char pattern[] = "/tmp/orvex-bench-XXXXXX";
-        m_dir = mkdtemp(pattern);
-        const std::string path = m_dir + "/Orvex.mdb";
-        std::string error;
-        CContactsTable::CreateEmptyDatabase(path, error);
-        db.Open(CContactsTable::ConnectionString(path));
+struct SBenchDatabase : bench::CBenchBook {
+    SBenchDatabase() : CBenchBook("bench") {
         db.BeginTrans();
         for (int i = 1; i <= kRows; ++i) {
-            // Names in an order unlike the identifiers, so the sort has work to do.
-            const int k = (i * 7919) % kRows;
-            db.Execute(
-                "insert into t_Contacts (iCID, iEIdx, iGroup, strFName, strLName, "
-                "strWAddr, strHPhone) values (" +
-                std::to_string(i) + ", " + std::to_string(i) + ", 0, 'First" +
-                std::to_string(k % 997) + "', 'Last" + std::to_string(k) + "', 'p" +
-                std::to_string(i) + "@pager.example', '555-" + std::to_string(1000 + i % 9000) +
-                "')");
+            bench::InsertPersonal(db, i, kRows);
         }
         db.CommitTrans();
     }
-    ~CBenchDatabase() {
-        db.Close();
-        std::filesystem::remove_all(m_dir);
-    }
-    CADODatabase db;
-
-  private:
-    std::string m_dir;
 };
 
-CBenchDatabase& Database() {
-    static CBenchDatabase database;
+SBenchDatabase& Database() {
+    static SBenchDatabase database;
     return database;
 }
 
@@ -68,12 +43,20 @@ void BM_OpenAndSortPersonal(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenAndSortPersonal)->Unit(benchmark::kMillisecond);
 
-// Every row sorted by name, every iEIdx rewritten through the recordset, in one transaction.
-void BM_RenumberWalk(benchmark::State& state) {
+// Renumbers the table once an iteration, from another offset each time, so that every
+// iteration rewrites every row.
+template <typename Renumber>
+void RenumberEach(benchmark::State& state, Renumber renumber) {
     CADODatabase& db = Database().db;
     int offset = 0;
     for (auto _ : state) {
-        ++offset;
+        renumber(db, ++offset);
+    }
+}
+
+// Every row sorted by name, every iEIdx rewritten through the recordset, in one transaction.
+void BM_RenumberWalk(benchmark::State& state) {
+    RenumberEach(state, [](CADODatabase& db, int offset) {
         db.BeginTrans();
         CADORecordset rs(&db);
         rs.Open(CContactsTable::kTable, CADORecordset::openTable);
@@ -86,21 +69,18 @@ void BM_RenumberWalk(benchmark::State& state) {
         }
         rs.Close();
         db.CommitTrans();
-    }
+    });
 }
 BENCHMARK(BM_RenumberWalk)->Unit(benchmark::kMillisecond);
 
 // The same renumbering as one statement: the floor for the walk.
 void BM_RenumberStatement(benchmark::State& state) {
-    CADODatabase& db = Database().db;
-    int offset = 0;
-    for (auto _ : state) {
-        ++offset;
+    RenumberEach(state, [](CADODatabase& db, int offset) {
         db.Execute("update t_Contacts set iEIdx = (o.n + " + std::to_string(offset) +
                    ") % 30000 from (select rowid as r, row_number() over (order by strFName "
                    "collate nocase, strLName collate nocase) - 1 as n from t_Contacts) as o "
                    "where t_Contacts.rowid = o.r");
-    }
+    });
 }
 BENCHMARK(BM_RenumberStatement)->Unit(benchmark::kMillisecond);
 

@@ -1,20 +1,18 @@
 // The contacts view's Save of an edited contact and its Del, each from the click to the
 // reloaded grid (write, renumbering of every row, re-read), in a table of 10,000 contacts.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <QApplication>
 #include <QPushButton>
 #include <QWidget>
-#include <filesystem>
-#include <memory>
 #include <string>
 
+#include "bench/BenchBook.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
 #include "link/ErrorReport.h"
 #include "link/MessageBox.h"
+#include "tests/QtTestApp.h"
 #include "ui/ContactsHost.h"
 #include "ui/ContactsView.h"
 #include "ui/DataGrid.h"
@@ -35,41 +33,21 @@ class CYesBox : public IMessageBox {
 // The main window as the view sees it, over a database file of kRows contacts.
 class CBenchHost : public IContactsHost {
   public:
-    CBenchHost() {
-        char pattern[] = "/tmp/orvex-editbench-XXXXXX";
-        m_dir = mkdtemp(pattern);
-        const std::string path = m_dir + "/Orvex.mdb";
-        std::string error;
-        CContactsTable::CreateEmptyDatabase(path, error);
-        database.Open(CContactsTable::ConnectionString(path));
-        database.BeginTrans();
+    CBenchHost() : book("editbench") {
+        book.db.BeginTrans();
         for (int i = 1; i <= kRows; ++i) {
             Insert(i);
         }
-        database.CommitTrans();
+        book.db.CommitTrans();
         personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery);
     }
-    ~CBenchHost() override {
-        personal.Close();
-        database.Close();
-        std::filesystem::remove_all(m_dir);
-    }
+    ~CBenchHost() override { personal.Close(); }
     CBenchHost(const CBenchHost&) = delete;
     CBenchHost& operator=(const CBenchHost&) = delete;
 
-    void Insert(int id) {
-        // Names in an order unlike the identifiers, so the sort has work to do.
-        const int k = (id * 7919) % kRows;
-        database.Execute(
-            "insert into t_Contacts (iCID, iEIdx, iGroup, strFName, strLName, strWAddr, "
-            "strHPhone) values (" +
-            std::to_string(id) + ", " + std::to_string(id) + ", 0, 'First" +
-            std::to_string(k % 997) + "', 'Last" + std::to_string(k) + "', 'p" +
-            std::to_string(id) + "@pager.example', '555-" + std::to_string(1000 + id % 9000) +
-            "')");
-    }
+    void Insert(int id) { bench::InsertPersonal(book.db, id, kRows); }
 
-    CADODatabase& Database() override { return database; }
+    CADODatabase& Database() override { return book.db; }
     CADORecordset& PersonalRecordset() override { return personal; }
     void SetStatusText(int, const std::string&) override {}
     void SetBusy(bool value) override { busy = value; }
@@ -79,26 +57,12 @@ class CBenchHost : public IContactsHost {
     CErrorReport& Errors() override { return errors; }
     void SetMinTrackSize(int, int) override {}
 
-    CADODatabase database;
-    CADORecordset personal{&database};
+    bench::CBenchBook book;
+    CADORecordset personal{&book.db};
     CErrorReport errors;
     bool busy = false;
     QWidget tree;
-
-  private:
-    std::string m_dir;
 };
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "edit_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 struct SFixture {
     SFixture() : view(host) {
@@ -115,7 +79,7 @@ struct SFixture {
 };
 
 void BM_SaveEditedContact(benchmark::State& state) {
-    App();
+    test::TestApp();
     SFixture f;
     f.view.Grid()->SetRow(kRows / 2);
     f.view.ShowCurrentContact();
@@ -132,7 +96,7 @@ void BM_SaveEditedContact(benchmark::State& state) {
 BENCHMARK(BM_SaveEditedContact)->Unit(benchmark::kMillisecond);
 
 void BM_DeleteContact(benchmark::State& state) {
-    App();
+    test::TestApp();
     SFixture f;
     int next = kRows + 1;
     for (auto _ : state) {

@@ -12,6 +12,7 @@
 #include "app/VCardExport.h"
 #include "app/VCardImportPlan.h"
 #include "bench/BenchBook.h"
+#include "bench/BenchLoop.h"
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/BookHistory.h"
@@ -28,17 +29,11 @@ constexpr int kPersonal = 10000;  // one card each
 // A database of 20 groups of 10 members and 10,000 personal contacts with the usual fields
 // filled (names, two addresses, company, phone, street, city, zip, a note), the vCard 3.0 file
 // the export makes of it, and a history folder of its own, for the whole run.
-class CBenchFiles {
+class CBenchFiles : public bench::CBenchBook {
   public:
-    CBenchFiles() {
-        char pattern[] = "/tmp/orvex-vcard-bench-XXXXXX";
-        dir = std::string(mkdtemp(pattern)) + "/";
-        database = dir + "Orvex.mdb";
-        vcf = dir + "contacts.vcf";
-        history = dir + "history/";
+    CBenchFiles()
+        : CBenchBook("vcard-bench"), vcf(dir + "contacts.vcf"), history(dir + "history/") {
         std::string error;
-        CContactsTable::CreateEmptyDatabase(database, error);
-        db.Open(CContactsTable::ConnectionString(database));
         bench::FillBook(db, kGroups + kPersonal, kGroups, kPersonal, 2,
                         "the \"usual\" order; twice");
         int count = 0;
@@ -48,16 +43,9 @@ class CBenchFiles {
             std::abort();
         }
     }
-    ~CBenchFiles() {
-        db.Close();
-        std::filesystem::remove_all(dir);
-    }
 
-    std::string dir;
-    std::string database;
     std::string vcf;
     std::string history;
-    CADODatabase db;
 };
 
 CBenchFiles& Files() {
@@ -141,47 +129,50 @@ void BM_VCardImportReplace(benchmark::State& state) {
 }
 BENCHMARK(BM_VCardImportReplace)->Unit(benchmark::kMillisecond);
 
+// A plan of the file built in replace mode, for the benchmarks of what follows the build;
+// false (the run skipped) when it cannot be made.
+bool BuiltPlan(benchmark::State& state, CVCardImportPlan& plan) {
+    CBenchFiles& files = Files();
+    std::string error;
+    if (!plan.Read(files.vcf, error) || !plan.Build(files.db, true, false, error)) {
+        state.SkipWithError(error.c_str());
+        return false;
+    }
+    return true;
+}
+
 // The import's parts. Reading the file into cards.
 void BM_VCardRead(benchmark::State& state) {
     CBenchFiles& files = Files();
-    std::string error;
-    for (auto _ : state) {
+    bench::RunEach(state, [&](std::string& error) {
         CVCardImportPlan plan;
-        if (!plan.Read(files.vcf, error)) {
-            state.SkipWithError(error.c_str());
-            break;
-        }
+        const bool read = plan.Read(files.vcf, error);
         benchmark::DoNotOptimize(plan);
-    }
+        return read;
+    });
 }
 BENCHMARK(BM_VCardRead)->Unit(benchmark::kMillisecond);
 
 // One Build in replace mode (cards to contacts, every value fitted, groups placed).
 void BM_VCardBuild(benchmark::State& state) {
     CBenchFiles& files = Files();
-    std::string error;
     CVCardImportPlan plan;
-    if (!plan.Read(files.vcf, error)) {
+    if (std::string error; !plan.Read(files.vcf, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
-    for (auto _ : state) {
-        if (!plan.Build(files.db, true, false, error)) {
-            state.SkipWithError(error.c_str());
-            break;
-        }
+    bench::RunEach(state, [&](std::string& error) {
+        const bool built = plan.Build(files.db, true, false, error);
         benchmark::DoNotOptimize(plan);
-    }
+        return built;
+    });
 }
 BENCHMARK(BM_VCardBuild)->Unit(benchmark::kMillisecond);
 
 // The preview's data of a built plan.
 void BM_VCardPreview(benchmark::State& state) {
-    CBenchFiles& files = Files();
-    std::string error;
     CVCardImportPlan plan;
-    if (!plan.Read(files.vcf, error) || !plan.Build(files.db, true, false, error)) {
-        state.SkipWithError(error.c_str());
+    if (!BuiltPlan(state, plan)) {
         return;
     }
     for (auto _ : state) {
@@ -196,18 +187,12 @@ BENCHMARK(BM_VCardPreview)->Unit(benchmark::kMillisecond);
 void BM_VCardStore(benchmark::State& state) {
     CBenchFiles& files = Files();
     CBookHistory history(files.history);
-    std::string error;
     CVCardImportPlan plan;
-    if (!plan.Read(files.vcf, error) || !plan.Build(files.db, true, false, error)) {
-        state.SkipWithError(error.c_str());
+    if (!BuiltPlan(state, plan)) {
         return;
     }
-    for (auto _ : state) {
-        if (!StoreReplace(files, history, plan, error)) {
-            state.SkipWithError(error.c_str());
-            break;
-        }
-    }
+    bench::RunEach(state,
+                   [&](std::string& error) { return StoreReplace(files, history, plan, error); });
 }
 BENCHMARK(BM_VCardStore)->Unit(benchmark::kMillisecond);
 

@@ -86,24 +86,28 @@ long long NowMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-std::string StampOf(long long ms) {
+// The second of the moment ms, in universal time or the local time zone, as format writes it.
+std::string SecondOf(long long ms, bool universal, const char* format) {
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char date[32];
-    std::strftime(date, sizeof date, "%Y%m%d-%H%M%S", &parts);
+    if (universal) {
+        gmtime_r(&seconds, &parts);
+    } else {
+        localtime_r(&seconds, &parts);
+    }
+    char text[32];
+    std::strftime(text, sizeof text, format, &parts);
+    return text;
+}
+
+std::string StampOf(long long ms) {
     char fraction[16];
     std::snprintf(fraction, sizeof fraction, "-%03uZ-", static_cast<unsigned>(ms % 1000));
-    return std::string(date) + fraction;
+    return SecondOf(ms, true, "%Y%m%d-%H%M%S") + fraction;
 }
 
 std::string LocalWhen(long long ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm parts{};
-    localtime_r(&seconds, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-    return text;
+    return SecondOf(ms, false, "%Y-%m-%d %H:%M:%S");
 }
 
 // The operation as a name can carry it: lower-case letters, digits and dashes.
@@ -228,19 +232,6 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
-bool SyncFolder(const std::string& folder, std::string& error) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        error = "cannot sync " + folder + ": " + std::strerror(errno);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return false;
-    }
-    ::close(fd);
-    return true;
-}
-
 std::string FolderOf(const std::string& path) {
     const fs::path parent = fs::path(path).parent_path();
     return parent.empty() ? "." : parent.string();
@@ -285,7 +276,7 @@ bool CBookHistory::MakeFolder(std::string& error) const {
     }
     // The new folder's name is on disk before the first book is.
     std::string ignored;
-    SyncFolder(parent, ignored);
+    CDatabaseFile::SyncFolder(parent, ignored);
     return true;
 }
 
@@ -397,8 +388,8 @@ bool CBookHistory::Adopt(const std::string& file, const std::string& operation,
     const std::string copy = NewPath(operation);
     std::string why;
     if (::rename(file.c_str(), copy.c_str()) == 0) {
-        SyncFolder(m_folder, why);
-        SyncFolder(FolderOf(file), why);
+        CDatabaseFile::SyncFolder(m_folder, why);
+        CDatabaseFile::SyncFolder(FolderOf(file), why);
         if (!WriteInfo(copy, operation, detail, when, why)) {
             // Back where it was, so that the next attempt finds it again.
             ::rename(copy.c_str(), file.c_str());
@@ -428,7 +419,7 @@ bool CBookHistory::Adopt(const std::string& file, const std::string& operation,
         RemoveQuietly(copy);
         return false;
     }
-    SyncFolder(FolderOf(file), why);
+    CDatabaseFile::SyncFolder(FolderOf(file), why);
     Prune(copy, {});
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "contact/CharacterCodes.h"
 #include "db/VCardText.h"
 #include "db/Win1252.h"
 
@@ -11,43 +12,6 @@ namespace {
 
 const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
-
-// Length of the valid UTF-8 sequence at i, or 0.
-size_t SequenceAt(std::string_view s, size_t i) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = b(i);
-    if (c < 0x80) {
-        return 1;
-    }
-    size_t n = 0;
-    char32_t cp = 0;
-    if ((c & 0xE0) == 0xC0) {
-        n = 2;
-        cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-        n = 3;
-        cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-        n = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) {
-        return 0;
-    }
-    for (size_t k = 1; k < n; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-        cp = cp << 6 | (b(i + k) & 0x3F);
-    }
-    constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kLeast[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        return 0;
-    }
-    return n;
-}
 
 // Names iconv may be given: letters, digits and the punctuation of charset names, and no '/',
 // with which iconv would take options ("//IGNORE") from the file.
@@ -75,7 +39,8 @@ CCharsetDecoder::~CCharsetDecoder() {
 
 bool CCharsetDecoder::IsUtf8(std::string_view bytes) {
     for (size_t i = 0; i < bytes.size();) {
-        const size_t n = SequenceAt(bytes, i);
+        char32_t ignored = 0;
+        const size_t n = CCharacterCodes::DecodeUtf8(bytes, i, ignored);
         if (n == 0) {
             return false;
         }

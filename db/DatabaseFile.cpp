@@ -89,7 +89,11 @@ bool CDatabaseFile::SyncAndRename(const std::string& temp, const std::string& ta
         error = "cannot replace " + target + ": " + std::strerror(errno);
         return false;
     }
-    return SyncPath(Folder(target), O_RDONLY | O_DIRECTORY, error);
+    return SyncFolder(Folder(target), error);
+}
+
+bool CDatabaseFile::SyncFolder(const std::string& folder, std::string& error) {
+    return SyncPath(folder, O_RDONLY | O_DIRECTORY, error);
 }
 
 bool CDatabaseFile::CanOpenExclusively(const std::string& path) {

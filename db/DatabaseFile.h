@@ -21,6 +21,8 @@ class CDatabaseFile {
     // folder.
     static bool SyncAndRename(const std::string& temp, const std::string& target,
                               std::string& error);
+    // Syncs a folder to disk, so that the names last that were given in it.
+    static bool SyncFolder(const std::string& folder, std::string& error);
 };
 
 }  // namespace orvex

@@ -5,15 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <regex>
 #include <utility>
 
 #include "db/DatabaseFile.h"
+#include "db/SqliteValues.h"
 #include "db/Win1252.h"
 
 namespace orvex {
@@ -21,8 +20,6 @@ namespace orvex {
 namespace {
 
 constexpr const char* kSource = "SQLite";
-
-using Clock = std::chrono::steady_clock;
 
 // SQLite's limits for a connection. The program's statements are a few hundred bytes with at
 // most 23 bound values and shallow expressions; its longest text is 255 characters (765 bytes
@@ -43,44 +40,10 @@ constexpr std::pair<int, int> kLimits[] = {
     {SQLITE_LIMIT_WORKER_THREADS, 0},          // no threads behind the program's back
 };
 
-// How many virtual-machine steps pass between two looks at the clock.
-constexpr int kStepsPerLook = 1000;
-
-// Starts the clock of one call of the connection and stops it however the call ends. A call
-// made inside another (the read-back of an insert) runs on the outer call's clock.
-struct SCallClock {
-    SCallClock(Clock::time_point& deadline, bool& stopped, std::chrono::milliseconds limit)
-        : m_deadline(deadline), m_outer(deadline != Clock::time_point::max()) {
-        if (!m_outer) {
-            m_deadline = Clock::now() + limit;
-            stopped = false;
-        }
-    }
-    ~SCallClock() {
-        if (!m_outer) {
-            m_deadline = Clock::time_point::max();
-        }
-    }
-    SCallClock(const SCallClock&) = delete;
-    SCallClock& operator=(const SCallClock&) = delete;
-
-    Clock::time_point& m_deadline;
-    bool m_outer;
-};
-
 // A failure of the layer's own: code 1, source "Orvex".
 bool Own(SDbError& error, const char* meaning, const std::string& description) {
     error = {1, meaning, "Orvex", description};
     return false;
-}
-
-std::string Seconds(std::chrono::milliseconds limit) {
-    return limit.count() % 1000 == 0 ? std::to_string(limit.count() / 1000) + " seconds"
-                                     : std::to_string(limit.count()) + " milliseconds";
-}
-
-int Bits(EValueKind kind) {
-    return kind == EValueKind::Byte ? 8 : kind == EValueKind::Int16 ? 16 : 32;
 }
 
 bool Other(SDbError& error, int code, const std::string& description) {
@@ -89,14 +52,6 @@ bool Other(SDbError& error, int code, const std::string& description) {
     error.source = kSource;
     error.description = description;
     return false;
-}
-
-std::string Upper(const char* text) {
-    std::string out;
-    for (; text && *text; ++text) {
-        out += static_cast<char>(std::toupper(static_cast<unsigned char>(*text)));
-    }
-    return out;
 }
 
 std::string Unbracket(std::string name) {
@@ -133,20 +88,10 @@ bool CSqliteConnection::Fail(SDbError& error) const {
     error.meaning = sqlite3_errstr(code);
     error.source = kSource;
     error.description = m_db ? MessageOf(m_db) : "no database is open";
-    if (m_stopped && (code & 0xFF) == SQLITE_INTERRUPT) {
-        error.description = "the statement ran longer than " + Seconds(m_timeLimit + m_busyWait) +
-                            " and was stopped";
+    if (m_deadline.Stopped() && (code & 0xFF) == SQLITE_INTERRUPT) {
+        error.description = m_deadline.StoppedDescription();
     }
     return false;
-}
-
-int CSqliteConnection::OnProgress(void* connection) {
-    auto* self = static_cast<CSqliteConnection*>(connection);
-    if (Clock::now() < self->m_deadline) {
-        return 0;
-    }
-    self->m_stopped = true;
-    return 1;  // SQLite stops the statement: it fails as interrupted
 }
 
 bool CSqliteConnection::Harden(SDbError& error) {
@@ -172,7 +117,7 @@ bool CSqliteConnection::Harden(SDbError& error) {
     for (const auto& [limit, value] : kLimits) {
         sqlite3_limit(m_db, limit, value);
     }
-    sqlite3_progress_handler(m_db, kStepsPerLook, &CSqliteConnection::OnProgress, this);
+    m_deadline.Watch(m_db);
     return true;
 }
 
@@ -205,7 +150,7 @@ bool CSqliteConnection::SilenceFileTriggers(SDbError& error) {
 bool CSqliteConnection::Open(const std::string& path, bool readOnly, int timeoutSeconds,
                              SDbError& error) {
     Close();
-    m_busyWait = std::chrono::seconds(std::max(timeoutSeconds, 0));
+    m_deadline.SetBusyWait(std::chrono::seconds(std::max(timeoutSeconds, 0)));
     if (!readOnly) {
         m_lockFd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (m_lockFd < 0) {
@@ -240,7 +185,7 @@ bool CSqliteConnection::Open(const std::string& path, bool readOnly, int timeout
     // The first read of the schema tells a database file from any other file; a file from
     // elsewhere may use a write-ahead log, and the program keeps everything in the one file.
     // The triggers are looked at before any statement could set one off.
-    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
+    CStatementDeadline::CCall call(m_deadline);
     int affected = 0;
     if (!Execute("PRAGMA schema_version", affected, error) || !SilenceFileTriggers(error) ||
         (!readOnly && !Execute("PRAGMA journal_mode=DELETE", affected, error))) {
@@ -269,7 +214,7 @@ bool CSqliteConnection::Execute(const std::string& statement, int& affected, SDb
     if (!m_db) {
         return Fail(error);
     }
-    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
+    CStatementDeadline::CCall call(m_deadline);
     // The program's texts are Windows-1252, the file's are UTF-8: a literal in the statement
     // must be converted like a bound value, or "José" would never match what is stored.
     const std::string utf8 = CWin1252::ToUtf8(statement);
@@ -299,71 +244,6 @@ bool CSqliteConnection::Execute(const std::string& statement, int& affected, SDb
     return true;
 }
 
-EValueKind CSqliteConnection::DeclaredKind(const char* declaredType) {
-    const std::string type = Upper(declaredType);
-    if (type.empty()) {
-        return EValueKind::Null;  // no declared type: the stored value decides
-    }
-    if (type.find("SMALLINT") != std::string::npos) {
-        return EValueKind::Int16;
-    }
-    if (type.find("TINYINT") != std::string::npos || type == "BYTE") {
-        return EValueKind::Byte;
-    }
-    if (type.find("BOOL") != std::string::npos || type == "BIT") {
-        return EValueKind::Bool;
-    }
-    if (type.find("INT") != std::string::npos || type == "LONG") {
-        return EValueKind::Int32;
-    }
-    if (type.find("CHAR") != std::string::npos || type.find("TEXT") != std::string::npos ||
-        type.find("CLOB") != std::string::npos || type == "MEMO") {
-        return EValueKind::Text;
-    }
-    if (type == "SINGLE") {
-        return EValueKind::Float;
-    }
-    if (type.find("REAL") != std::string::npos || type.find("DOUB") != std::string::npos ||
-        type.find("FLOA") != std::string::npos) {
-        return EValueKind::Double;
-    }
-    if (type.find("DATE") != std::string::npos || type.find("TIME") != std::string::npos) {
-        return EValueKind::Date;
-    }
-    if (type.find("DEC") != std::string::npos || type.find("NUMERIC") != std::string::npos ||
-        type.find("CURRENCY") != std::string::npos || type == "MONEY") {
-        return EValueKind::Decimal;
-    }
-    return EValueKind::Other;  // unknown: the stored value decides
-}
-
-EValueKind CSqliteConnection::KindFor(EValueKind declared, int storage) {
-    if (storage == SQLITE_NULL) {
-        return EValueKind::Null;
-    }
-    if (storage == SQLITE_BLOB) {
-        return EValueKind::Other;
-    }
-    if (declared == EValueKind::Null || declared == EValueKind::Other) {
-        return storage == SQLITE_INTEGER ? EValueKind::Int32
-               : storage == SQLITE_FLOAT ? EValueKind::Double
-                                         : EValueKind::Text;
-    }
-    // What is stored wins where it cannot be of the declared type.
-    const bool integerKind = declared == EValueKind::Int16 || declared == EValueKind::Byte ||
-                             declared == EValueKind::Bool || declared == EValueKind::Int32;
-    if (storage == SQLITE_TEXT && declared != EValueKind::Date) {
-        return EValueKind::Text;
-    }
-    if (storage == SQLITE_FLOAT && integerKind) {
-        return EValueKind::Double;
-    }
-    if (storage != SQLITE_TEXT && (declared == EValueKind::Text || declared == EValueKind::Date)) {
-        return storage == SQLITE_INTEGER ? EValueKind::Int32 : EValueKind::Double;
-    }
-    return declared;
-}
-
 std::string CSqliteConnection::QuoteName(const std::string& name) {
     std::string out = "\"";
     for (char c : name) {
@@ -385,18 +265,9 @@ bool CSqliteConnection::ReadRows(sqlite3_stmt* stmt, bool withRowid, CRowSet& ou
         const char* name = sqlite3_column_name(stmt, i);
         std::string bytes;
         CWin1252::FromUtf8(name ? name : "", bytes);
-        declared.push_back(DeclaredKind(sqlite3_column_decltype(stmt, i)));
-        out.columns.push_back({bytes, KindFor(declared.back(), SQLITE_INTEGER)});
+        declared.push_back(CSqliteValues::DeclaredKind(sqlite3_column_decltype(stmt, i)));
+        out.columns.push_back({bytes, CSqliteValues::KindFor(declared.back(), SQLITE_INTEGER)});
     }
-    // A number that does not fit the width of its column is no value the program can use:
-    // it would read as another number (a wrong next identifier, say), so the read fails.
-    const auto misfit = [&](size_t column, int64_t rowid, const std::string& what) {
-        const std::string row = withRowid
-                                    ? "the row with rowid " + std::to_string(rowid)
-                                    : "row " + std::to_string(out.Rows() + 1) + " of the result";
-        return Own(error, "The value is out of range",
-                   out.columns[column].name + " of " + row + " holds " + what);
-    };
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         const int64_t rowid = withRowid ? sqlite3_column_int64(stmt, 0) : -1;
@@ -404,36 +275,16 @@ bool CSqliteConnection::ReadRows(sqlite3_stmt* stmt, bool withRowid, CRowSet& ou
         row.reserve(static_cast<size_t>(count - first));
         for (int i = first; i < count; ++i) {
             const auto column = static_cast<size_t>(i - first);
-            const int storage = sqlite3_column_type(stmt, i);
-            const EValueKind kind = KindFor(declared[column], storage);
-            const bool sized = declared[column] == EValueKind::Byte ||
-                               declared[column] == EValueKind::Int16 ||
-                               declared[column] == EValueKind::Int32;
             CFieldValue value;
-            value.kind = kind;
-            if (kind == EValueKind::Text || kind == EValueKind::Date) {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-                CWin1252::FromUtf8(
-                    std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt, i))),
-                    value.text);
-            } else if (value.IsReal()) {
-                value.real = sqlite3_column_double(stmt, i);
-                if (sized) {
-                    // The column's affinity keeps a real only when it is no whole number, or
-                    // one too large for any integer.
-                    char shown[32];
-                    std::snprintf(shown, sizeof shown, "%g", value.real);
-                    return misfit(column, rowid,
-                                  std::string(shown) + ", which is no whole number of " +
-                                      std::to_string(Bits(declared[column])) + " bits");
-                }
-            } else if (kind != EValueKind::Null && kind != EValueKind::Other) {
-                value.integer = sqlite3_column_int64(stmt, i);
-                if (!CFieldValue::Fits(kind, value.integer)) {
-                    return misfit(column, rowid,
-                                  std::to_string(value.integer) + ", which does not fit " +
-                                      std::to_string(Bits(kind)) + " bits");
-                }
+            std::string misfit;
+            if (!CSqliteValues::Read(stmt, i, declared[column], value, misfit)) {
+                // A number that does not fit its column would read as another number (a
+                // wrong next identifier, say): the read fails.
+                const std::string where =
+                    withRowid ? "the row with rowid " + std::to_string(rowid)
+                              : "row " + std::to_string(out.Rows() + 1) + " of the result";
+                return Own(error, "The value is out of range",
+                           out.columns[column].name + " of " + where + " holds " + misfit);
             }
             row.push_back(std::move(value));
         }
@@ -453,7 +304,7 @@ bool CSqliteConnection::Read(const std::string& statement, bool isTable, CRowSet
     if (!m_db) {
         return Fail(error);
     }
-    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
+    CStatementDeadline::CCall call(m_deadline);
     const std::string source = CWin1252::ToUtf8(statement);
     out = CRowSet();
     std::string sql;
@@ -514,27 +365,13 @@ bool CSqliteConnection::Prepare(const std::string& sql, sqlite3_stmt*& stmt, SDb
     return true;
 }
 
-void CSqliteConnection::Bind(sqlite3_stmt* stmt, int index, const CFieldValue& value) {
-    if (value.IsNull()) {
-        sqlite3_bind_null(stmt, index);
-    } else if (value.kind == EValueKind::Text || value.kind == EValueKind::Date) {
-        const std::string utf8 = CWin1252::ToUtf8(value.text);
-        sqlite3_bind_text(stmt, index, utf8.data(), static_cast<int>(utf8.size()),
-                          SQLITE_TRANSIENT);
-    } else if (value.IsReal()) {
-        sqlite3_bind_double(stmt, index, value.real);
-    } else {
-        sqlite3_bind_int64(stmt, index, value.integer);
-    }
-}
-
 bool CSqliteConnection::Insert(const std::string& table, const std::vector<SColumnValue>& values,
                                const std::vector<SColumn>& columns, int64_t& rowid,
                                std::vector<CFieldValue>& stored, SDbError& error) {
     if (!m_db) {
         return Fail(error);
     }
-    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
+    CStatementDeadline::CCall call(m_deadline);
     std::string sql = "insert into " + QuoteName(table);
     if (values.empty()) {
         sql += " default values";
@@ -551,7 +388,7 @@ bool CSqliteConnection::Insert(const std::string& table, const std::vector<SColu
         return false;
     }
     for (size_t i = 0; i < values.size(); ++i) {
-        Bind(stmt, static_cast<int>(i + 1), values[i].value);
+        CSqliteValues::Bind(stmt, static_cast<int>(i + 1), values[i].value);
     }
     if (sqlite3_step(stmt) != SQLITE_DONE) {
         Fail(error);
@@ -586,7 +423,7 @@ bool CSqliteConnection::Update(const std::string& table, int64_t rowid,
     if (!m_db) {
         return Fail(error);
     }
-    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
+    CStatementDeadline::CCall call(m_deadline);
     std::string sets;
     for (const SColumnValue& v : values) {
         sets += (sets.empty() ? "" : ", ") + QuoteName(CWin1252::ToUtf8(v.column)) + " = ?";
@@ -596,7 +433,7 @@ bool CSqliteConnection::Update(const std::string& table, int64_t rowid,
         return false;
     }
     for (size_t i = 0; i < values.size(); ++i) {
-        Bind(stmt, static_cast<int>(i + 1), values[i].value);
+        CSqliteValues::Bind(stmt, static_cast<int>(i + 1), values[i].value);
     }
     sqlite3_bind_int64(stmt, static_cast<int>(values.size() + 1), rowid);
     const int rc = sqlite3_step(stmt);
@@ -614,7 +451,7 @@ bool CSqliteConnection::Delete(const std::string& table, int64_t rowid, SDbError
     if (!m_db) {
         return Fail(error);
     }
-    SCallClock clock(m_deadline, m_stopped, m_timeLimit + m_busyWait);
+    CStatementDeadline::CCall call(m_deadline);
     sqlite3_stmt* stmt = nullptr;
     if (!Prepare("delete from " + QuoteName(table) + " where rowid = ?", stmt, error)) {
         return false;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "db/DataConnection.h"
+#include "db/StatementDeadline.h"
 
 namespace orvex {
 
@@ -53,12 +54,8 @@ class CSqliteConnection : public IDataConnection {
     bool InTransaction() const;
     sqlite3* Handle() const { return m_db; }
     // Another time limit for the statements from now on (kTimeLimit unless changed).
-    void SetTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
+    void SetTimeLimit(std::chrono::milliseconds limit) { m_deadline.SetLimit(limit); }
 
-    // The value type a declared column type gives (Null: none declared, Other: unknown)...
-    static EValueKind DeclaredKind(const char* declaredType);
-    // ...and the type of one field, from that and the stored value.
-    static EValueKind KindFor(EValueKind declared, int storageClass);
     static std::string QuoteName(const std::string& name);
     // SQLite's message for the last failure on db, with the system's reason after it when the
     // failure came from the file (a full disk reads "disk I/O error: No space left on device").
@@ -68,19 +65,13 @@ class CSqliteConnection : public IDataConnection {
     bool Fail(SDbError& error) const;
     bool Harden(SDbError& error);
     bool SilenceFileTriggers(SDbError& error);
-    static int OnProgress(void* connection);
     bool Prepare(const std::string& sql, sqlite3_stmt*& statement, SDbError& error);
     bool ReadRows(sqlite3_stmt* statement, bool withRowid, CRowSet& out, SDbError& error);
-    void Bind(sqlite3_stmt* statement, int index, const CFieldValue& value);
 
     sqlite3* m_db = nullptr;
     int m_lockFd = -1;
     std::map<std::string, sqlite3_stmt*> m_cache;  // statements that write rows
-    // When the running call's statements are stopped; the largest value while none runs.
-    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
-    std::chrono::milliseconds m_timeLimit = kTimeLimit;
-    std::chrono::milliseconds m_busyWait{0};
-    bool m_stopped = false;  // the last call ran out of time
+    CStatementDeadline m_deadline{kTimeLimit};
 };
 
 }  // namespace orvex

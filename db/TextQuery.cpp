@@ -185,49 +185,37 @@ class CTextQuery::CParser {
         m_query.m_nodes.push_back(std::move(node));
         return static_cast<int>(m_query.m_nodes.size() - 1);
     }
+    // A node of an operator over the nodes left and right (-1: none).
+    int Add(ENode kind, int left, int right = -1) {
+        SNode node;
+        node.kind = kind;
+        node.left = left;
+        node.right = right;
+        return Add(std::move(node));
+    }
 
-    int Or(std::string& error) {
-        int left = And(error);
-        while (left >= 0 && Keyword("or")) {
-            const int right = And(error);
+    // Operands that `operand` reads, joined from the left by the operator `keyword`.
+    int Joined(const char* keyword, ENode kind, int (CParser::*operand)(std::string&),
+               std::string& error) {
+        int left = (this->*operand)(error);
+        while (left >= 0 && Keyword(keyword)) {
+            const int right = (this->*operand)(error);
             if (right < 0) {
                 return -1;
             }
-            SNode node;
-            node.kind = ENode::Or;
-            node.left = left;
-            node.right = right;
-            left = Add(std::move(node));
+            left = Add(kind, left, right);
         }
         return left;
     }
 
-    int And(std::string& error) {
-        int left = Not(error);
-        while (left >= 0 && Keyword("and")) {
-            const int right = Not(error);
-            if (right < 0) {
-                return -1;
-            }
-            SNode node;
-            node.kind = ENode::And;
-            node.left = left;
-            node.right = right;
-            left = Add(std::move(node));
-        }
-        return left;
-    }
+    int Or(std::string& error) { return Joined("or", ENode::Or, &CParser::And, error); }
+
+    int And(std::string& error) { return Joined("and", ENode::And, &CParser::Not, error); }
 
     int Not(std::string& error) {
         if (Keyword("not")) {
             const int operand = Not(error);
-            if (operand < 0) {
-                return -1;
-            }
-            SNode node;
-            node.kind = ENode::Not;
-            node.left = operand;
-            return Add(std::move(node));
+            return operand < 0 ? -1 : Add(ENode::Not, operand);
         }
         if (Symbol("(")) {
             const int inner = Or(error);
@@ -253,13 +241,7 @@ class CTextQuery::CParser {
             node.kind = ENode::Like;
             node.text = Next().text;
             const int like = Add(std::move(node));
-            if (!negated) {
-                return like;
-            }
-            SNode inverse;
-            inverse.kind = ENode::Not;
-            inverse.left = like;
-            return Add(std::move(inverse));
+            return negated ? Add(ENode::Not, like) : like;
         }
         if (negated) {
             return Failed("like is expected after not", error);
@@ -390,21 +372,20 @@ bool CTextQuery::Matches(const std::vector<CFieldValue>& row) const {
 CTextQuery::ETruth CTextQuery::Evaluate(int index, const std::vector<CFieldValue>& row) const {
     const SNode& node = m_nodes[static_cast<size_t>(index)];
     switch (node.kind) {
-        case ENode::Or: {
-            const ETruth a = Evaluate(node.left, row);
-            if (a == kTrue) {
-                return kTrue;
-            }
-            const ETruth b = Evaluate(node.right, row);
-            return b == kTrue ? kTrue : (a == kUnknown || b == kUnknown ? kUnknown : kFalse);
-        }
+        case ENode::Or:
         case ENode::And: {
+            // One operand decides alone when it is true for "or", false for "and"; else an
+            // unknown operand leaves the whole unknown.
+            const ETruth decides = node.kind == ENode::Or ? kTrue : kFalse;
             const ETruth a = Evaluate(node.left, row);
-            if (a == kFalse) {
-                return kFalse;
+            if (a == decides) {
+                return decides;
             }
             const ETruth b = Evaluate(node.right, row);
-            return b == kFalse ? kFalse : (a == kUnknown || b == kUnknown ? kUnknown : kTrue);
+            if (b == decides) {
+                return decides;
+            }
+            return a == kUnknown || b == kUnknown ? kUnknown : (decides == kTrue ? kFalse : kTrue);
         }
         case ENode::Not: {
             const ETruth a = Evaluate(node.left, row);

@@ -16,7 +16,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "contact/ContactFields.h"
@@ -76,6 +79,18 @@ QString Q(const char* text) {
 void FitToCaption(QPushButton* button) {
     const int text = button->fontMetrics().horizontalAdvance(QString(button->text()).remove('&'));
     button->setMinimumWidth(text + 2 * button->fontMetrics().averageCharWidth() + 8);
+}
+
+// Puts a row of the form's buttons, each with its control number, into a layout of equal
+// shares; Enter in the form presses none of them.
+void AddButtons(QHBoxLayout* row, std::initializer_list<std::pair<int, QPushButton*>> buttons,
+                std::map<int, QWidget*>& controls) {
+    for (const auto& [id, button] : buttons) {
+        button->setAutoDefault(false);
+        FitToCaption(button);
+        row->addWidget(button, 1);
+        controls[id] = button;
+    }
 }
 
 // Lays the windows from the frame down to a view out as showing them would, so that the
@@ -184,14 +199,7 @@ void CContactsView::CreateControls() {
     m_edit->setCheckable(true);
     m_new = new QPushButton(Q("&New"), m_panel);
     m_del = new QPushButton(Q("&Del"), m_panel);
-    const std::pair<int, QPushButton*> topButtons[] = {
-        {kEdit, m_edit}, {kNew, m_new}, {kDel, m_del}};
-    for (const auto& [id, button] : topButtons) {
-        button->setAutoDefault(false);
-        FitToCaption(button);
-        top->addWidget(button, 1);
-        m_controls[id] = button;
-    }
+    AddButtons(top, {{kEdit, m_edit}, {kNew, m_new}, {kDel, m_del}}, m_controls);
     panel->addLayout(top);
 
     m_tabs = new QTabWidget(m_panel);
@@ -206,13 +214,7 @@ void CContactsView::CreateControls() {
     bottom->setSpacing(units.X(5));
     m_cancel = new QPushButton(Q("C&ancel"), m_panel);
     m_save = new QPushButton(Q("&Save"), m_panel);
-    const std::pair<int, QPushButton*> bottomButtons[] = {{kCancel, m_cancel}, {kSave, m_save}};
-    for (const auto& [id, button] : bottomButtons) {
-        button->setAutoDefault(false);
-        FitToCaption(button);
-        bottom->addWidget(button, 1);
-        m_controls[id] = button;
-    }
+    AddButtons(bottom, {{kCancel, m_cancel}, {kSave, m_save}}, m_controls);
     panel->addLayout(bottom);
     m_panel->setFixedWidth(std::max(units.X(106), m_panel->minimumSizeHint().width()));
     // The panel keeps its height and scrolls in a window too low for it.

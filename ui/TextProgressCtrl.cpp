@@ -9,6 +9,7 @@
 #include <QResizeEvent>
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace orvex {
 
@@ -112,25 +113,22 @@ int CTextProgressCtrl::SetStep(int step) {
     return previous;
 }
 
-CTextProgressCtrl::ColorRef CTextProgressCtrl::SetBarColor(ColorRef color) {
-    const ColorRef previous = m_barColor;
-    m_barColor = color;
+CTextProgressCtrl::ColorRef CTextProgressCtrl::Recolor(ColorRef& member, ColorRef color) {
+    const ColorRef previous = std::exchange(member, color);
     Invalidate();
     return previous;
+}
+
+CTextProgressCtrl::ColorRef CTextProgressCtrl::SetBarColor(ColorRef color) {
+    return Recolor(m_barColor, color);
 }
 
 CTextProgressCtrl::ColorRef CTextProgressCtrl::SetBkColor(ColorRef color) {
-    const ColorRef previous = m_bkColor;
-    m_bkColor = color;
-    Invalidate();
-    return previous;
+    return Recolor(m_bkColor, color);
 }
 
 CTextProgressCtrl::ColorRef CTextProgressCtrl::SetTextColor(ColorRef color) {
-    const ColorRef previous = m_textColor;
-    m_textColor = color;
-    Invalidate();
-    return previous;
+    return Recolor(m_textColor, color);
 }
 
 void CTextProgressCtrl::SetShowText(bool show) {

@@ -91,6 +91,8 @@ class CTextProgressCtrl : public QWidget {
     void Invalidate();
     void RedrawNow();
     void NotifyAccessibleValue();
+    // Gives one of the colours a new value and repaints; the colour it had.
+    ColorRef Recolor(ColorRef& member, ColorRef color);
 
     ColorRef m_textColor = kDefaultColor;
     int m_pos = 0;

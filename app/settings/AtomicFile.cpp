@@ -61,15 +61,28 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Syncs and closes `fd`, which was written as `temp` for `target`; it is closed in any case.
-bool SyncAndClose(int fd, const std::string& target, std::string& error) {
+void RemoveQuietly(const std::string& temp) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+}
+
+// Gives up the temporary file `temp`, open as `fd`: closed and removed.
+bool Abandon(int fd, const std::string& temp) {
+    ::close(fd);
+    RemoveQuietly(temp);
+    return false;
+}
+
+// Syncs and closes `fd`, which was written as `temp` for `target`; it is closed in any case,
+// and removed when it cannot be made whole on disk.
+bool SyncAndClose(int fd, const std::string& temp, const std::string& target, std::string& error) {
     if (::fsync(fd) != 0) {
         error = "cannot write " + target + " to disk: " + Reason();
-        ::close(fd);
-        return false;
+        return Abandon(fd, temp);
     }
     if (::close(fd) != 0) {
         error = "cannot write " + target + ": " + Reason();
+        RemoveQuietly(temp);
         return false;
     }
     return true;
@@ -90,11 +103,6 @@ bool SyncFolderOf(const std::string& path, std::string& error) {
     }
     ::close(fd);
     return synced;
-}
-
-void RemoveQuietly(const std::string& temp) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
 }
 
 }  // namespace
@@ -133,12 +141,9 @@ bool CAtomicFile::Replace(const std::string& path, const std::string& bytes, std
     }
     if (!WriteAll(fd, bytes.data(), bytes.size())) {
         error = "cannot write " + target + ": " + Reason();
-        ::close(fd);
-        RemoveQuietly(temp);
-        return false;
+        return Abandon(fd, temp);
     }
-    if (!SyncAndClose(fd, target, error)) {
-        RemoveQuietly(temp);
+    if (!SyncAndClose(fd, temp, target, error)) {
         return false;
     }
     if (std::rename(temp.c_str(), target.c_str()) != 0) {
@@ -198,12 +203,9 @@ bool CAtomicFile::CopyIfAbsent(const std::string& from, const std::string& to, b
     }
     ::close(in);
     if (!copied) {
-        ::close(out);
-        RemoveQuietly(temp);
-        return false;
+        return Abandon(out, temp);
     }
-    if (!SyncAndClose(out, to, error)) {
-        RemoveQuietly(temp);
+    if (!SyncAndClose(out, temp, to, error)) {
         return false;
     }
 

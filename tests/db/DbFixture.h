@@ -9,6 +9,7 @@
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
+#include "tests/TestFolder.h"
 
 namespace orvex::test {
 
@@ -16,18 +17,14 @@ namespace orvex::test {
 class DbFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/orvex-db-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = m_folder.Path();
+        ASSERT_FALSE(dir.empty());
         path = dir + "/Orvex.mdb";
         std::string error;
         ASSERT_TRUE(CContactsTable::CreateEmptyDatabase(path, error)) << error;
         ASSERT_TRUE(db.Open(CContactsTable::ConnectionString(path))) << db.GetLastErrorString();
     }
-    void TearDown() override {
-        db.Close();
-        std::filesystem::remove_all(dir);
-    }
+    void TearDown() override { db.Close(); }
 
     // Appends a personal contact (or a group row) through the recordset, as the program does.
     void AddContact(int id, const std::string& first, const std::string& last, int group = 0,
@@ -66,6 +63,9 @@ class DbFixture : public ::testing::Test {
     std::string dir;
     std::string path;
     CADODatabase db;
+
+  private:
+    CTestFolder m_folder{"db-test"};
 };
 
 }  // namespace orvex::test

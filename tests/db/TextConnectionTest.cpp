@@ -8,6 +8,7 @@
 #include "db/ADODatabase.h"
 #include "db/ADORecordset.h"
 #include "db/TextConnection.h"
+#include "tests/TestFolder.h"
 
 namespace orvex::test {
 namespace {
@@ -16,14 +17,10 @@ namespace {
 class TextDriverTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/orvex-text-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = std::string(pattern) + "/";
+        ASSERT_FALSE(m_folder.Path().empty());
+        dir = m_folder.Path() + "/";
     }
-    void TearDown() override {
-        db.Close();
-        std::filesystem::remove_all(dir);
-    }
+    void TearDown() override { db.Close(); }
     void Write(const std::string& name, const std::string& bytes) {
         std::ofstream(dir + name, std::ios::binary | std::ios::trunc) << bytes;
     }
@@ -60,6 +57,9 @@ class TextDriverTest : public ::testing::Test {
 
     std::string dir;
     CADODatabase db;
+
+  private:
+    CTestFolder m_folder{"text-test"};
 };
 
 TEST_F(TextDriverTest, ReadsByPositionWithTheDescribedNamesAndTypes) {

@@ -37,6 +37,7 @@
 #include "link/ErrorReport.h"
 #include "link/LinkState.h"
 #include "tests/QtTestApp.h"
+#include "tests/TestFolder.h"
 #include "tests/app/CsvTestSupport.h"
 #include "tests/app/ProgramTestSupport.h"
 #include "tests/link/RecordingWindow.h"
@@ -304,9 +305,8 @@ class KillSweepTest : public ::testing::Test {
   protected:
     void SetUp() override {
         TestApp();
-        char pattern[] = "/tmp/orvex-kill-sweep-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        base = std::string(pattern) + "/";
+        ASSERT_FALSE(m_folder.Path().empty());
+        base = m_folder.Path() + "/";
         templ = base + "template/";
         fs::create_directory(templ);
         fs::copy_file(ORVEX_DEFAULT_DATABASE, templ + kDatabase);
@@ -331,9 +331,8 @@ class KillSweepTest : public ::testing::Test {
                       : static_cast<unsigned>(std::random_device{}()));
     }
     void TearDown() override {
-        if (!::testing::Test::HasFailure() || std::getenv("ORVEX_KILL_KEEP") == nullptr) {
-            std::error_code ec;
-            fs::remove_all(base, ec);
+        if (::testing::Test::HasFailure() && std::getenv("ORVEX_KILL_KEEP") != nullptr) {
+            m_folder.Keep();
         }
     }
 
@@ -531,6 +530,9 @@ class KillSweepTest : public ::testing::Test {
     std::string templ;
     SBook before;
     std::mt19937 rng;
+
+  private:
+    CTestFolder m_folder{"kill-sweep"};
 };
 
 TEST_F(KillSweepTest, ReplaceImportOfALargeFile) {

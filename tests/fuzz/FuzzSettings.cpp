@@ -2,48 +2,18 @@
 // reader: the settings file as start-up reads it (from a file, through LoadAtStartup, so that
 // an empty file also gets its defaults written), its check of a text, or the port map (from a
 // file through Load, and from the text through Parse). Whatever is read must write back.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "app/settings/PortMap.h"
 #include "app/settings/SettingsFile.h"
-
-namespace {
+#include "tests/fuzz/FuzzFolder.h"
 
 using namespace orvex;
-
-void WriteFile(const std::string& path, const char* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(data, static_cast<std::streamsize>(size));
-}
-
-// The program directory of this process, made once and removed at exit.
-const std::string& Folder() {
-    static const std::string folder = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/orvex-fuzz-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        static const std::string removeAtExit = pattern + "/";
-        std::atexit([] {
-            std::remove(CSettingsFile::PathIn(removeAtExit).c_str());
-            std::remove(CPortMap::PathIn(removeAtExit).c_str());
-            ::rmdir(removeAtExit.c_str());
-        });
-        return removeAtExit;
-    }();
-    return folder;
-}
-
-}  // namespace
+using namespace orvex::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {
@@ -51,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const char* text = reinterpret_cast<const char*>(data + 1);
     const size_t length = size - 1;
-    const std::string& folder = Folder();
+    // The program directory the readers look in.
+    const std::string& folder = ProcessFolder();
     switch (data[0] % 3) {
         case 0: {
             WriteFile(CSettingsFile::PathIn(folder), text, length);

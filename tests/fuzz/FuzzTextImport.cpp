@@ -3,14 +3,9 @@
 // the text driver's connection string, and queried with the import's own queries (every line,
 // the group lines sorted by number, the personal lines that name groups, and the members of
 // each group). The same bytes are also read as a "Schema.ini" of their own.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,10 +15,13 @@
 #include "db/ADORecordset.h"
 #include "db/ContactsTable.h"
 #include "db/SchemaIni.h"
+#include "tests/fuzz/FuzzFolder.h"
+#include "tests/fuzz/FuzzRows.h"
 
 namespace {
 
 using namespace orvex;
+using namespace orvex::fuzz;
 
 // The import's own queries and column description (app/CsvImport.h).
 constexpr const char* kFileName = CImportStaging::kFileName;
@@ -35,46 +33,16 @@ constexpr const char* kSortGroupLines = CCsvImport::kSortGroupLines;
 constexpr const char* kSortLines = CCsvImport::kSortLines;
 constexpr int kMaxGroups = 20;
 
-void WriteFile(const std::string& path, const void* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
-// The staging folder of this process, made once and removed at exit.
+// The staging folder of this process, with the import's "Schema.ini" section in it.
 const std::string& Folder() {
     static const std::string folder = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/orvex-fuzz-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        const std::string dir = pattern + "/";
+        const std::string& dir = ProcessFolder();
         const std::string section =
             std::string("[") + kFileName + "]\r\n" + CCsvImport::kSchemaColumns;
         WriteFile(dir + "Schema.ini", section.data(), section.size());
-        static const std::string removeAtExit = dir;
-        std::atexit([] {
-            std::remove((removeAtExit + kFileName).c_str());
-            std::remove((removeAtExit + "Schema.ini").c_str());
-            ::rmdir(removeAtExit.c_str());
-        });
         return dir;
     }();
     return folder;
-}
-
-// Reads every field of every row, as numbers and as texts.
-void ReadAll(CADORecordset& rows) {
-    const int fields = rows.FieldCount();
-    for (rows.MoveFirst(); !rows.IsEOF(); rows.MoveNext()) {
-        for (int f = 0; f < fields; ++f) {
-            int number = 0;
-            std::string text;
-            rows.ReadInt(f, number);
-            rows.ReadText(f, text);
-        }
-    }
 }
 
 }  // namespace

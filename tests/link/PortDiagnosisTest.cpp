@@ -18,6 +18,8 @@
 #include <fstream>
 #include <functional>
 
+#include "tests/TestFolder.h"
+
 namespace orvex::test {
 namespace {
 
@@ -110,9 +112,8 @@ class PortDiagnosisTest : public ::testing::Test {
             ASSERT_EQ(fchown(slave, 0, tty->gr_gid), 0);
             ASSERT_EQ(fchmod(slave, 0620), 0);
         }
-        char pattern[] = "/tmp/orvex-diagnosis-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = fs::canonical(pattern).string();
+        ASSERT_FALSE(m_folder.Path().empty());
+        root = fs::canonical(m_folder.Path()).string();
         machine.proc = root + "/proc";
         machine.lockDirs = {root + "/lockA", root + "/lockB", root + "/lockC", root + "/none"};
         machine.devices = {root + "/sys/class/tty", root + "/dev/serial/by-id", root + "/dev"};
@@ -120,8 +121,6 @@ class PortDiagnosisTest : public ::testing::Test {
     void TearDown() override {
         close(master);
         close(slave);
-        std::error_code ec;
-        fs::remove_all(root, ec);
     }
 
     void Put(const std::string& path, const std::string& text) {
@@ -145,6 +144,9 @@ class PortDiagnosisTest : public ::testing::Test {
     std::string slavePath;
     std::string root;
     CPortDiagnosis::SSystem machine;
+
+  private:
+    CTestFolder m_folder{"diagnosis-test"};
 };
 
 TEST_F(PortDiagnosisTest, AccessAdviceFollowsTheUsersGroups) {

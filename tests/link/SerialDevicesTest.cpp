@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/TestFolder.h"
+
 namespace orvex::test {
 namespace {
 
@@ -18,16 +20,11 @@ namespace fs = std::filesystem;
 class SerialDevicesTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/orvex-serial-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
+        root = m_folder.Path();
+        ASSERT_FALSE(root.empty());
         roots.sysClassTty = root + "/sys/class/tty";
         roots.byId = root + "/dev/serial/by-id";
         roots.dev = root + "/dev";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root, ec);
     }
 
     void Put(const std::string& path, const std::string& text) {
@@ -100,6 +97,9 @@ class SerialDevicesTest : public ::testing::Test {
         "usb-Prolific_Technology_Inc._USB-Serial_Controller_0123-if00-port0";
     std::string root;
     CSerialDevices::SRoots roots;
+
+  private:
+    CTestFolder m_folder{"serial-test"};
 };
 
 TEST_F(SerialDevicesTest, ListsTheDevicesWithTheirDescriptionsInOrder) {

@@ -8,14 +8,9 @@
 #include "tools/sim/RecordCodec.h"
 
 using namespace sim;
-using simtest::Bytes;
-using simtest::CPcSide;
-using simtest::PcFrame;
+using namespace simtest;
 
 namespace {
-
-const Bytes kAckOnly{kAck};
-const Bytes kNakOnly{kNak};
 
 CPagerBook BookOf(size_t entries, size_t groups, uint16_t capacity) {
     CPagerBook book;

@@ -12,6 +12,10 @@ namespace simtest {
 
 using Bytes = std::vector<uint8_t>;
 
+// The device's answers of a single byte.
+inline const Bytes kAckOnly{sim::kAck};
+inline const Bytes kNakOnly{sim::kNak};
+
 inline Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& part : parts) {

@@ -27,6 +27,12 @@ Bytes Text(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
 
+// The record with the byte at `at` replaced.
+Bytes With(Bytes record, size_t at, uint8_t byte) {
+    record[at] = byte;
+    return record;
+}
+
 }  // namespace
 
 TEST(RecordLayout, AnEmptyEntryIsItsNumberAndTheSixteenCodes) {
@@ -106,18 +112,13 @@ TEST(RecordDecode, MalformedEntriesAreRefusedWithAReason) {
     for (size_t n = 0; n < good.size(); ++n) {
         EXPECT_FALSE(Decodes(Bytes(good.begin(), good.begin() + n))) << "first " << n << " bytes";
     }
-    auto with = [&good](size_t at, uint8_t byte) {
-        Bytes bad = good;
-        bad[at] = byte;
-        return bad;
-    };
     std::string why;
-    EXPECT_FALSE(Decodes(with(7, 0x03), nullptr, &why)) << "field code 3 given twice";
+    EXPECT_FALSE(Decodes(With(good, 7, 0x03), nullptr, &why)) << "field code 3 given twice";
     EXPECT_NE(why.find("home e-mail"), std::string::npos) << why;
-    EXPECT_FALSE(Decodes(with(9, 4), nullptr, &why)) << "byDefault 4";
+    EXPECT_FALSE(Decodes(With(good, 9, 4), nullptr, &why)) << "byDefault 4";
     EXPECT_NE(why.find("default"), std::string::npos) << why;
-    EXPECT_FALSE(Decodes(with(good.size() - 1, 0xA3))) << "wrong end marker";
-    EXPECT_FALSE(Decodes(with(2, 0xA5))) << "neither entry nor group";
+    EXPECT_FALSE(Decodes(With(good, good.size() - 1, 0xA3))) << "wrong end marker";
+    EXPECT_FALSE(Decodes(With(good, 2, 0xA5))) << "neither entry nor group";
 
     SPersonalEntry controlInText;
     controlInText.texts[kNote] = "a\x01z";
@@ -145,15 +146,10 @@ TEST(RecordDecode, MalformedGroupsAreRefused) {
     for (size_t n = 0; n < good.size(); ++n) {
         EXPECT_FALSE(Decodes(Bytes(good.begin(), good.begin() + n))) << "first " << n << " bytes";
     }
-    auto with = [&good](size_t at, uint8_t byte) {
-        Bytes bad = good;
-        bad[at] = byte;
-        return bad;
-    };
-    EXPECT_FALSE(Decodes(with(10, 'x'))) << "a name byte after the padding began";
-    EXPECT_FALSE(Decodes(with(4, 0x09))) << "a control byte in the name";
-    EXPECT_FALSE(Decodes(with(20, 0))) << "member kind 0";
-    EXPECT_FALSE(Decodes(with(20, 4))) << "member kind 4";
+    EXPECT_FALSE(Decodes(With(good, 10, 'x'))) << "a name byte after the padding began";
+    EXPECT_FALSE(Decodes(With(good, 4, 0x09))) << "a control byte in the name";
+    EXPECT_FALSE(Decodes(With(good, 20, 0))) << "member kind 0";
+    EXPECT_FALSE(Decodes(With(good, 20, 4))) << "member kind 4";
 
     Bytes partialMember = good;
     partialMember.insert(partialMember.end() - 1, 0x01);

@@ -5,13 +5,9 @@
 #include "tools/sim/PagerSim.h"
 
 using namespace sim;
-using simtest::Bytes;
-using simtest::CPcSide;
-using simtest::PcFrame;
+using namespace simtest;
 
 namespace {
-
-const Bytes kAckOnly{kAck};
 
 CPagerBook EntriesOnly(size_t count) {
     CPagerBook book;

@@ -13,13 +13,9 @@
 #include "tools/sim/RecordCodec.h"
 
 using namespace sim;
-using simtest::Bytes;
-using simtest::CPcSide;
-using simtest::PcFrame;
+using namespace simtest;
 
 namespace {
-
-const Bytes kAckOnly{kAck};
 
 // Every field at its longest, with bytes above 0x7F and a note that holds the end marker.
 SPersonalEntry FullEntry(uint16_t number) {

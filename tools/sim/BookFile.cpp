@@ -8,7 +8,7 @@
 #include <sstream>
 #include <vector>
 
-#include "tools/sim/Win1252.h"
+#include "contact/CharacterCodes.h"
 
 namespace sim {
 
@@ -63,55 +63,6 @@ int HexDigit(char c) {
         return c - 'A' + 10;
     }
     return -1;
-}
-
-// Reads one UTF-8 character starting at text[pos]; returns its length, or 0 for a malformed one.
-size_t DecodeUtf8(const std::string& text, size_t pos, char32_t& codePoint) {
-    const auto lead = static_cast<uint8_t>(text[pos]);
-    size_t length = 0;
-    char32_t min = 0;
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        codePoint = lead & 0x1F;
-        min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        codePoint = lead & 0x0F;
-        min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        codePoint = lead & 0x07;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (pos + length > text.size()) {
-        return 0;
-    }
-    for (size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<uint8_t>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) {
-            return 0;
-        }
-        codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    return codePoint < min || codePoint > 0x10FFFF ? 0 : length;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 std::string Hex2(uint8_t byte) {
@@ -352,8 +303,9 @@ std::string CBookFile::Escape(const std::string& bytes) {
             out += Hex2(byte);
         } else if (byte < 0x80) {
             out += c;
-        } else if (const char32_t cp = CWin1252::CodePoint(byte); cp != 0 && byte != 0xA0) {
-            AppendUtf8(out, cp);
+        } else if (const char32_t cp = orvex::CCharacterCodes::CodePoint(byte);
+                   cp != 0 && byte != 0xA0) {
+            orvex::CCharacterCodes::AppendUtf8(out, cp);
         } else {
             // Undefined bytes, and the no-break space, which no reader tells from a space.
             out += Hex2(byte);
@@ -383,13 +335,13 @@ bool CBookFile::Unescape(const std::string& text, std::string& bytes, std::strin
             return false;
         }
         char32_t cp = 0;
-        const size_t length = DecodeUtf8(text, i, cp);
+        const size_t length = orvex::CCharacterCodes::DecodeUtf8(text, i, cp);
         if (length == 0) {
             error =
                 "not UTF-8 at position " + std::to_string(i + 1) + " (write raw bytes as \\xHH)";
             return false;
         }
-        const int byte = CWin1252::Byte(cp);
+        const int byte = orvex::CCharacterCodes::Byte(cp);
         if (byte < 0) {
             error = "character at position " + std::to_string(i + 1) +
                     " does not exist in Windows-1252";

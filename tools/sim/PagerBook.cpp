@@ -33,6 +33,26 @@ SPersonalEntry MakeEntry(uint16_t number, const char* first, const char* last, c
     return entry;
 }
 
+// The record of a number among entries or groups, or null.
+template <typename T>
+const T* Find(const std::vector<T>& records, uint16_t number) {
+    auto it = std::find_if(records.begin(), records.end(),
+                           [number](const T& r) { return r.number == number; });
+    return it == records.end() ? nullptr : &*it;
+}
+
+// Stores a record in place of the one of its number, or adds it.
+template <typename T>
+void Put(std::vector<T>& records, const T& record) {
+    for (T& existing : records) {
+        if (existing.number == record.number) {
+            existing = record;
+            return;
+        }
+    }
+    records.push_back(record);
+}
+
 }  // namespace
 
 size_t CPagerBook::MaxLength(EField field) {
@@ -44,35 +64,19 @@ const char* CPagerBook::FieldName(EField field) {
 }
 
 const SPersonalEntry* CPagerBook::FindEntry(uint16_t number) const {
-    auto it = std::find_if(m_entries.begin(), m_entries.end(),
-                           [number](const SPersonalEntry& e) { return e.number == number; });
-    return it == m_entries.end() ? nullptr : &*it;
+    return Find(m_entries, number);
 }
 
 const SGroup* CPagerBook::FindGroup(uint16_t number) const {
-    auto it = std::find_if(m_groups.begin(), m_groups.end(),
-                           [number](const SGroup& g) { return g.number == number; });
-    return it == m_groups.end() ? nullptr : &*it;
+    return Find(m_groups, number);
 }
 
 void CPagerBook::PutEntry(const SPersonalEntry& entry) {
-    for (SPersonalEntry& existing : m_entries) {
-        if (existing.number == entry.number) {
-            existing = entry;
-            return;
-        }
-    }
-    m_entries.push_back(entry);
+    Put(m_entries, entry);
 }
 
 void CPagerBook::PutGroup(const SGroup& group) {
-    for (SGroup& existing : m_groups) {
-        if (existing.number == group.number) {
-            existing = group;
-            return;
-        }
-    }
-    m_groups.push_back(group);
+    Put(m_groups, group);
 }
 
 void CPagerBook::Clear() {

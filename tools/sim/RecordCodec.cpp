@@ -1,5 +1,7 @@
 #include "tools/sim/RecordCodec.h"
 
+#include <cstdio>
+
 namespace sim {
 
 namespace {
@@ -17,6 +19,23 @@ void PutNumber(std::vector<uint8_t>& out, uint16_t number) {
 
 bool IsControl(uint8_t byte) {
     return byte < 0x20;
+}
+
+// Whether a record of n bytes is at least `least` long and ends with its end marker; `what`
+// names the kind of record in the error.
+bool Bounded(const uint8_t* data, size_t n, size_t least, uint8_t end, const std::string& what,
+             std::string& error) {
+    if (n < least) {
+        error = what + " of " + std::to_string(n) + " bytes is too short";
+        return false;
+    }
+    if (data[n - 1] != end) {
+        char marker[8];
+        std::snprintf(marker, sizeof marker, "0x%02X", end);
+        error = what + " does not end with " + marker;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -77,12 +96,7 @@ bool CRecordCodec::Decode(const uint8_t* data, size_t n, SDecodedRecord& out, st
 
 bool CRecordCodec::DecodeEntry(const uint8_t* data, size_t n, SPersonalEntry& out,
                                std::string& error) {
-    if (n < kEmptyEntrySize) {
-        error = "personal entry of " + std::to_string(n) + " bytes is too short";
-        return false;
-    }
-    if (data[n - 1] != kEntryEnd) {
-        error = "personal entry does not end with 0xA2";
+    if (!Bounded(data, n, kEmptyEntrySize, kEntryEnd, "personal entry", error)) {
         return false;
     }
     SPersonalEntry entry;
@@ -132,12 +146,7 @@ bool CRecordCodec::DecodeEntry(const uint8_t* data, size_t n, SPersonalEntry& ou
 }
 
 bool CRecordCodec::DecodeGroup(const uint8_t* data, size_t n, SGroup& out, std::string& error) {
-    if (n < kBareGroupSize) {
-        error = "group of " + std::to_string(n) + " bytes is too short";
-        return false;
-    }
-    if (data[n - 1] != kGroupEnd) {
-        error = "group does not end with 0xA3";
+    if (!Bounded(data, n, kBareGroupSize, kGroupEnd, "group", error)) {
         return false;
     }
     if ((n - kBareGroupSize) % kMemberSize != 0) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/TestFolder.h"
+
 namespace orvex::test {
 
 // A fresh folder of real files for each test, removed afterwards. `dir` ends with "/", as a
@@ -19,15 +21,8 @@ namespace orvex::test {
 class TempFolder : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/orvex-settings-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = std::string(pattern) + "/";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        // Folders a test made read-only must become writable again to be removed.
-        std::filesystem::permissions(dir, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(dir, ec);
+        ASSERT_FALSE(m_folder.Path().empty());
+        dir = m_folder.Path() + "/";
     }
 
     static void Put(const std::string& path, const std::string& bytes) {
@@ -52,6 +47,9 @@ class TempFolder : public ::testing::Test {
     static bool RunningAsRoot() { return ::geteuid() == 0; }
 
     std::string dir;
+
+  private:
+    CTestFolder m_folder{"settings-test"};
 };
 
 // Lowers the largest file size this process may write, so that a write fails part-way with
