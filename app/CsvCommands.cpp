@@ -1,44 +1,35 @@
 #include "app/CsvCommands.h"
 
-#include <QMessageBox>
 #include <cstdio>
 
 #include "app/CsvExport.h"
 #include "app/CsvImport.h"
 #include "app/FileChooser.h"
 #include "app/MainFrame.h"
+#include "link/ErrorReport.h"
 
 namespace orvex {
 
 void CCsvCommands::OnExport() {
-    const IFileChooser::SRequest request{.title = "Export Contacts",
-                                         .kind = IFileChooser::EKind::kContactsCsv,
-                                         .defaultSuffix = "csv",
-                                         .initialName = "*.csv",
-                                         .filter = CCsvExport::kFileFilter,
-                                         .confirmOverwrite = true};
     std::string path;
-    if (!m_frame.FileChooser().ChooseSave(request, path)) {
+    if (!m_frame.FileChooser().ChooseFile(true, "Export Contacts",
+                                          IFileChooser::EKind::kContactsCsv, "csv",
+                                          CCsvExport::kFileFilter, path)) {
         return;
     }
     std::string error;
     if (!CCsvExport::ExportContacts(m_frame.Database(), path, error)) {
         // A file that could not be written completely is not there to be taken for the export.
-        QMessageBox box(QMessageBox::Warning, "Orvex Manager", QString::fromStdString(error),
-                        QMessageBox::Ok);
-        box.exec();
+        CErrorReport::MessageBox().Notice(IMessageBox::ENotice::kWarning, "Orvex Manager", error,
+                                          {});
     }
 }
 
 void CCsvCommands::OnImport() {
-    const IFileChooser::SRequest request{.title = "Import Contacts",
-                                         .kind = IFileChooser::EKind::kContactsCsv,
-                                         .defaultSuffix = "csv",
-                                         .initialName = "*.csv",
-                                         .filter = CCsvExport::kFileFilter,
-                                         .confirmOverwrite = false};
     std::string path;
-    if (!m_frame.FileChooser().ChooseOpen(request, path)) {
+    if (!m_frame.FileChooser().ChooseFile(false, "Import Contacts",
+                                          IFileChooser::EKind::kContactsCsv, "csv",
+                                          CCsvExport::kFileFilter, path)) {
         return;
     }
     CCsvImport import(m_frame.Database(), m_frame.DatabasePath(), m_frame.Errors());

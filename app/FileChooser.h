@@ -26,6 +26,19 @@ class IFileChooser {
     // The full path chosen, or false when the user cancels.
     virtual bool ChooseOpen(const SRequest& request, std::string& path) = 0;
     virtual bool ChooseSave(const SRequest& request, std::string& path) = 0;
+
+    // The dialog of a command that reads or writes a whole file of one kind: the kind's pattern
+    // ("*.csv") stands as the name, and saving asks before it replaces a file.
+    bool ChooseFile(bool save, const char* title, EKind kind, const char* suffix,
+                    const char* filter, std::string& path) {
+        const SRequest request{.title = title,
+                               .kind = kind,
+                               .defaultSuffix = suffix,
+                               .initialName = std::string("*.") + suffix,
+                               .filter = filter,
+                               .confirmOverwrite = save};
+        return save ? ChooseSave(request, path) : ChooseOpen(request, path);
+    }
 };
 
 }  // namespace orvex

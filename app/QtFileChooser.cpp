@@ -45,7 +45,7 @@ bool CQtFileChooser::Choose(const SRequest& request, bool save, std::string& pat
     if (!request.initialName.empty() && request.initialName[0] != '*') {
         dialog.selectFile(QFile::decodeName(request.initialName.c_str()));
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    if (m_runner.Run(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;
     }
     path = QFile::encodeName(dialog.selectedFiles().first()).toStdString();

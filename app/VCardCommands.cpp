@@ -36,14 +36,9 @@ void CVCardCommands::Tell(const std::string& text) {
 }
 
 void CVCardCommands::OnExport() {
-    const IFileChooser::SRequest request{.title = "Export vCard",
-                                         .kind = IFileChooser::EKind::kVCard,
-                                         .defaultSuffix = "vcf",
-                                         .initialName = "*.vcf",
-                                         .filter = CVCardExport::kFileFilter,
-                                         .confirmOverwrite = true};
     std::string path;
-    if (!m_frame.FileChooser().ChooseSave(request, path)) {
+    if (!m_frame.FileChooser().ChooseFile(true, "Export vCard", IFileChooser::EKind::kVCard, "vcf",
+                                          CVCardExport::kFileFilter, path)) {
         return;
     }
     std::string error;
@@ -149,14 +144,9 @@ bool CVCardCommands::StorePlan(CVCardImportPlan& plan, const std::string& path,
 }
 
 void CVCardCommands::OnImport() {
-    const IFileChooser::SRequest request{.title = "Import vCard",
-                                         .kind = IFileChooser::EKind::kVCard,
-                                         .defaultSuffix = "vcf",
-                                         .initialName = "*.vcf",
-                                         .filter = CVCardExport::kFileFilter,
-                                         .confirmOverwrite = false};
     std::string path;
-    if (!m_frame.FileChooser().ChooseOpen(request, path)) {
+    if (!m_frame.FileChooser().ChooseFile(false, "Import vCard", IFileChooser::EKind::kVCard, "vcf",
+                                          CVCardExport::kFileFilter, path)) {
         return;
     }
     const std::string fileName = std::filesystem::path(path).filename().string();
@@ -180,7 +170,7 @@ void CVCardCommands::OnImport() {
         choice = m_previewer(fileName, build, keep);
     } else {
         CVCardPreviewDlg dialog(QString::fromStdString(fileName), build, &m_frame);
-        dialog.exec();
+        m_frame.Dialogs().Run(dialog);
         choice = dialog.Choice() == CVCardPreviewDlg::EChoice::kAdd       ? kAdd
                  : dialog.Choice() == CVCardPreviewDlg::EChoice::kReplace ? kReplace
                                                                           : kCancel;

@@ -1,7 +1,6 @@
 #include "app/VelkorMgrApp.h"
 
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QScreen>
 
 #include "app/AboutDlg.h"
@@ -23,9 +22,8 @@ bool CVelkorMgrApp::InitInstance(const std::string& programDirectory) {
     m_frame = std::make_unique<CMainFrame>(programDirectory);
     connect(m_frame.get(), &CMainFrame::AboutRequested, this, [this] { OnAppAbout(); });
     if (!m_frame->Create()) {
-        QMessageBox box(QMessageBox::Critical, "Orvex Manager", "Failed to create empty document.",
-                        QMessageBox::Ok);
-        box.exec();
+        CErrorReport::MessageBox().Notice(IMessageBox::ENotice::kCritical, "Orvex Manager",
+                                          "Failed to create empty document.", {});
         m_frame.reset();
         return false;
     }
@@ -49,7 +47,7 @@ bool CVelkorMgrApp::InitInstance(const std::string& programDirectory) {
 
 void CVelkorMgrApp::OnAppAbout() {
     CAboutDlg dialog(m_frame.get());
-    dialog.exec();
+    m_frame->Dialogs().Run(dialog);
 }
 
 }  // namespace orvex

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QMessageBox>
 #include <cstdio>
 #include <string>
 
@@ -11,6 +10,7 @@
 #include "app/SingleInstance.h"
 #include "app/VelkorMgrApp.h"
 #include "app/settings/ProgramDirectory.h"
+#include "ui/QtMessageBox.h"
 
 namespace {
 
@@ -165,10 +165,10 @@ int main(int argc, char** argv) {
         }
     }
     if (directory.empty() || chdir(directory.c_str()) != 0) {
-        QMessageBox box(QMessageBox::Critical, "Orvex Manager", "Failed to create empty document.",
-                        QMessageBox::Ok);
-        box.setDetailedText(QString::fromStdString(error));
-        box.exec();
+        // Before the application and its box: a box of this start's own.
+        orvex::CQtMessageBox box;
+        box.Notice(orvex::IMessageBox::ENotice::kCritical, "Orvex Manager",
+                   "Failed to create empty document.", error);
         return 1;
     }
     orvex::CVelkorMgrApp app;

@@ -27,6 +27,19 @@ class IMessageBox {
     }
     // A prompt: Yes and No, Yes the default, no icon. Returns IDYES or IDNO.
     virtual int Prompt(const std::string& caption, const std::string& text) = 0;
+
+    // The icons of a notice.
+    enum class ENotice { kWarning, kCritical };
+    // A box outside the numbered reports: an export that could not be written, settings that
+    // could not be saved, a start that cannot go on. The kind's icon and OK. `text` is UTF-8
+    // (it names files and gives the system's reasons), unlike a report's; `more`, when there
+    // is any, waits behind the box's details button. A box that has no such styles shows a
+    // report. Returns IDOK.
+    virtual int Notice(ENotice kind, const std::string& caption, const std::string& text,
+                       const std::string& more) {
+        (void)kind;
+        return more.empty() ? Report(caption, text) : ReportWithDetails(caption, text, more);
+    }
 };
 
 }  // namespace orvex

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -47,17 +46,23 @@ const SAddress* AddressOf(int field) {
     return nullptr;
 }
 
-void ShowCritical(QWidget* parent, const QString& caption, const QString& text) {
-    QMessageBox::critical(parent, caption, text);
+// The program's message box, as for every failure outside the numbered reports.
+void ShowFailure(QWidget*, const QString& caption, const QString& text) {
+    std::string captionBytes;
+    std::string textBytes;
+    // Both came from bytes (CQtText::ToQString), so they go back whole.
+    CQtText::FromQString(caption, captionBytes);
+    CQtText::FromQString(text, textBytes);
+    CErrorReport::MessageBox().Report(captionBytes, textBytes);
 }
 
 }  // namespace
 
 CContactEditor::CContactEditor(CContactsView& view, IContactsHost& host)
-    : m_view(view), m_host(host), m_report(ShowCritical) {}
+    : m_view(view), m_host(host), m_report(ShowFailure) {}
 
 void CContactEditor::SetFailureReport(FailureReport report) {
-    m_report = report ? std::move(report) : FailureReport(ShowCritical);
+    m_report = report ? std::move(report) : FailureReport(ShowFailure);
 }
 
 QPushButton* CContactEditor::Button(int id) const {
@@ -355,43 +360,42 @@ void CContactEditor::SetEditing(bool editing) {
     QWidget* tree = m_host.NavigationTree();
     QPushButton* viewing[] = {Button(V::kEdit), Button(V::kNew), Button(V::kDel)};
     QPushButton* changing[] = {Button(V::kSave), Button(V::kCancel)};
+    const auto holdsFocus = [focus](const auto& buttons) {
+        return focus &&
+               std::find(std::begin(buttons), std::end(buttons), focus) != std::end(buttons);
+    };
+    const auto enableChanging = [&changing](bool enabled) {
+        for (QPushButton* button : changing) {
+            button->setEnabled(enabled);
+        }
+    };
+    // Moving about the contacts: the viewing buttons, the grid and the tree. While they are
+    // off the window is busy.
+    const auto enableBrowsing = [&](bool enabled) {
+        for (QPushButton* button : viewing) {
+            button->setEnabled(enabled);
+        }
+        grid->setEnabled(enabled);
+        if (tree) {
+            tree->setEnabled(enabled);
+        }
+        m_host.SetBusy(!enabled);
+    };
+    m_view.SetFieldsReadOnly(!editing);
     // What becomes enabled goes first, so that the focus can move there before the control
     // holding it is disabled and Qt hands it to whatever comes next.
     if (editing) {
-        m_view.SetFieldsReadOnly(false);
-        for (QPushButton* button : changing) {
-            button->setEnabled(true);
-        }
-        const bool leaving =
-            focus && (grid->isAncestorOf(focus) || std::find(std::begin(viewing), std::end(viewing),
-                                                             focus) != std::end(viewing));
-        if (leaving) {
+        enableChanging(true);
+        if (focus && (grid->isAncestorOf(focus) || holdsFocus(viewing))) {
             FocusField(m_view.TabPage() == V::kPageAdditional ? V::kCompany : V::kFirstName);
         }
-        for (QPushButton* button : viewing) {
-            button->setEnabled(false);
+        enableBrowsing(false);
+    } else {
+        enableBrowsing(true);
+        if (holdsFocus(changing)) {
+            Button(V::kEdit)->setFocus(Qt::OtherFocusReason);
         }
-        grid->setEnabled(false);
-        if (tree) {
-            tree->setEnabled(false);
-        }
-        m_host.SetBusy(true);
-        return;
-    }
-    m_view.SetFieldsReadOnly(true);
-    for (QPushButton* button : viewing) {
-        button->setEnabled(true);
-    }
-    grid->setEnabled(true);
-    if (tree) {
-        tree->setEnabled(true);
-    }
-    m_host.SetBusy(false);
-    if (focus && std::find(std::begin(changing), std::end(changing), focus) != std::end(changing)) {
-        Button(V::kEdit)->setFocus(Qt::OtherFocusReason);
-    }
-    for (QPushButton* button : changing) {
-        button->setEnabled(false);
+        enableChanging(false);
     }
 }
 

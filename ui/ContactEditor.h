@@ -29,7 +29,8 @@ class CContactEditor {
     CContactEditor(const CContactEditor&) = delete;
     CContactEditor& operator=(const CContactEditor&) = delete;
 
-    // Replaces the critical message box that reports a failed write (tests record instead).
+    // Replaces the program's message box (CErrorReport's) for a failed write (tests record
+    // instead).
     void SetFailureReport(FailureReport report);
 
     void OnEditClicked();

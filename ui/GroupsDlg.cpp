@@ -69,14 +69,9 @@ void CGroupsDlg::CreateControls() {
     m_groups->setMinimumHeight(units.Y(152));
     groupLabel->setBuddy(m_groups);
 
-    auto* membersLabel =
-        new QLabel(QStringLiteral("Personal Contacts in the selected group:"), this);
-    m_members = new CAddressList("members", this);
-    // A scroll bar coming or going changes the room for the address column.
-    m_members->viewport()->installEventFilter(this);
-    m_members->setAccessibleName(QStringLiteral("Personal Contacts in the selected group"));
-    m_members->setMinimumSize(units.X(135), units.Y(152));
-    membersLabel->setBuddy(m_members);
+    QLabel* membersLabel = LabelledAddressList(
+        m_members, "members", QStringLiteral("Personal Contacts in the selected group"),
+        QSize(units.X(135), units.Y(152)));
 
     m_add = new QPushButton(QStringLiteral("<-"), this);
     m_add->setObjectName(QStringLiteral("addToGroup"));
@@ -89,12 +84,9 @@ void CGroupsDlg::CreateControls() {
                             units.Y(15));
     }
 
-    auto* allLabel = new QLabel(QStringLiteral("All Personal Contacts:"), this);
-    m_all = new CAddressList("allContacts", this);
-    m_all->viewport()->installEventFilter(this);
-    m_all->setAccessibleName(QStringLiteral("All Personal Contacts"));
-    m_all->setMinimumSize(units.X(135), units.Y(206));
-    allLabel->setBuddy(m_all);
+    QLabel* allLabel =
+        LabelledAddressList(m_all, "allContacts", QStringLiteral("All Personal Contacts"),
+                            QSize(units.X(135), units.Y(206)));
 
     m_addGroup = new QPushButton(QStringLiteral("Add Group"), this);
     m_renameGroup = new QPushButton(QStringLiteral("Rename Group"), this);
@@ -181,6 +173,22 @@ void CGroupsDlg::CreateControls() {
     connect(m_deleteGroup, &QPushButton::clicked, this, &CGroupsDlg::OnDeleteGroup);
     connect(m_close, &QPushButton::clicked, this, &CGroupsDlg::accept);
     connect(m_cancel, &QPushButton::clicked, this, &CGroupsDlg::reject);
+}
+
+QLabel* CGroupsDlg::LabelledAddressList(CAddressList*& list, const char* objectName,
+                                        const QString& name, QSize minimum) {
+    auto* label = new QLabel(name + ':', this);
+    list = new CAddressList(objectName, this);
+    // A scroll bar coming or going changes the room for the address column.
+    list->viewport()->installEventFilter(this);
+    list->setAccessibleName(name);
+    list->setMinimumSize(minimum);
+    label->setBuddy(list);
+    return label;
+}
+
+void CGroupsDlg::SetDialogRunner(IDialogRunner* runner) {
+    m_dialogs = runner ? runner : &IDialogRunner::Modal();
 }
 
 QWidget* CGroupsDlg::Control(int id) const {
@@ -360,7 +368,7 @@ bool CGroupsDlg::AskGroupName(const std::string& current, std::string& name) {
     for (;;) {
         CGroupNameDlg dialog(this);
         dialog.SetName(shown);
-        if (dialog.exec() != QDialog::Accepted) {
+        if (m_dialogs->Run(dialog) != QDialog::Accepted) {
             return false;
         }
         // A character Windows-1252 has no byte for cannot be stored either.

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QDialog>
+#include <QSize>
 #include <QString>
 #include <string>
 
 #include "contact/ContactFields.h"
 #include "ui/AddressList.h"
 #include "ui/AddressSelection.h"
+#include "ui/DialogRunner.h"
 #include "ui/GroupChanges.h"
 
+class QLabel;
 class QListWidget;
 class QPushButton;
 
@@ -44,6 +47,8 @@ class CGroupsDlg : public QDialog {
     static constexpr int kMaxMembers = CContactFields::kMaxGroupMembers;
 
     explicit CGroupsDlg(IContactsHost& host, QWidget* parent = nullptr);
+    // What shows the group name dialog; nullptr: the user's modal one.
+    void SetDialogRunner(IDialogRunner* runner);
 
     // Rebuilds the members list for the selected group.
     void FillMembers();
@@ -69,6 +74,9 @@ class CGroupsDlg : public QDialog {
 
   private:
     void CreateControls();
+    // An address list and its label ("name:"); returns the label.
+    QLabel* LabelledAddressList(CAddressList*& list, const char* objectName, const QString& name,
+                                QSize minimum);
     void InitDialog();
     // The group list, in ascending order of the names.
     void FillGroups(CADODatabase& database);
@@ -87,6 +95,7 @@ class CGroupsDlg : public QDialog {
     void Report(const char* what);
 
     IContactsHost& m_host;
+    IDialogRunner* m_dialogs = &IDialogRunner::Modal();
     CGroupChanges m_changes;
     QListWidget* m_groups = nullptr;
     CAddressList* m_members = nullptr;

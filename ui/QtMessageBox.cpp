@@ -12,9 +12,13 @@ namespace orvex {
 
 CQtMessageBox::CQtMessageBox(QObject* parent) : QObject(parent) {}
 
-int CQtMessageBox::Show(bool prompt, const QString& caption, const QString& text,
-                        const QString& details) {
-    QMessageBox box(prompt ? QMessageBox::NoIcon : QMessageBox::Critical, caption, text,
+int CQtMessageBox::Show(int style, const QString& caption, const QString& text,
+                        const QString& details, const QString& more) {
+    const bool prompt = style == kYesNo;
+    const QMessageBox::Icon icon = prompt                ? QMessageBox::NoIcon
+                                   : style == kWarningOk ? QMessageBox::Warning
+                                                         : QMessageBox::Critical;
+    QMessageBox box(icon, caption, text,
                     prompt ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     if (!details.isEmpty()) {
@@ -37,6 +41,9 @@ int CQtMessageBox::Show(bool prompt, const QString& caption, const QString& text
             }
         }
     }
+    if (!more.isEmpty()) {
+        box.setDetailedText(more);
+    }
     if (prompt) {
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
@@ -48,32 +55,37 @@ int CQtMessageBox::Show(bool prompt, const QString& caption, const QString& text
     return answer == QMessageBox::Yes ? IDYES : IDNO;
 }
 
-int CQtMessageBox::ShowFromAnyThread(bool prompt, const std::string& caption,
-                                     const std::string& text, const std::string& details) {
-    const QString qCaption = CQtText::ToQString(caption);
-    const QString qText = CQtText::ToQString(text);
-    const QString qDetails = QString::fromStdString(details);
+int CQtMessageBox::ShowFromAnyThread(EStyle style, const QString& caption, const QString& text,
+                                     const QString& details, const QString& more) {
     if (QThread::currentThread() == thread()) {
-        return Show(prompt, qCaption, qText, qDetails);
+        return Show(style, caption, text, details, more);
     }
     int answer = IDNO;
     QMetaObject::invokeMethod(this, "Show", Qt::BlockingQueuedConnection, Q_RETURN_ARG(int, answer),
-                              Q_ARG(bool, prompt), Q_ARG(QString, qCaption), Q_ARG(QString, qText),
-                              Q_ARG(QString, qDetails));
+                              Q_ARG(int, style), Q_ARG(QString, caption), Q_ARG(QString, text),
+                              Q_ARG(QString, details), Q_ARG(QString, more));
     return answer;
 }
 
 int CQtMessageBox::Report(const std::string& caption, const std::string& text) {
-    return ShowFromAnyThread(false, caption, text);
+    return ShowFromAnyThread(kCriticalOk, CQtText::ToQString(caption), CQtText::ToQString(text));
 }
 
 int CQtMessageBox::ReportWithDetails(const std::string& caption, const std::string& text,
                                      const std::string& details) {
-    return ShowFromAnyThread(false, caption, text, details);
+    return ShowFromAnyThread(kCriticalOk, CQtText::ToQString(caption), CQtText::ToQString(text),
+                             QString::fromStdString(details));
 }
 
 int CQtMessageBox::Prompt(const std::string& caption, const std::string& text) {
-    return ShowFromAnyThread(true, caption, text);
+    return ShowFromAnyThread(kYesNo, CQtText::ToQString(caption), CQtText::ToQString(text));
+}
+
+int CQtMessageBox::Notice(ENotice kind, const std::string& caption, const std::string& text,
+                          const std::string& more) {
+    return ShowFromAnyThread(kind == ENotice::kWarning ? kWarningOk : kCriticalOk,
+                             QString::fromStdString(caption), QString::fromStdString(text), {},
+                             QString::fromStdString(more));
 }
 
 }  // namespace orvex

@@ -12,8 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kHeader = std::string(CCsvExport::kHeader) + "\r\n";
-
 TEST(CsvQuoteTest, QuotesOnlyWhatTheRuleNames) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},
@@ -92,7 +90,7 @@ TEST_F(CsvExportTest, ALineFeedInAValueGoesOutAsALineEnd) {
 
 TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsReportedAndNotLeftBehind) {
     AddGroup(1, "G");
-    auto seen = CloseNextMessageBox();
+    auto seen = box.WatchNotices();
     const std::string missing = dir + "no/such/folder/out.csv";
     Export(missing);
     EXPECT_EQ(seen->count, 1);
@@ -104,7 +102,7 @@ TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsReportedAndNotLeftBehind) {
 
     // A device on which every write fails, as on a full disk: reported, and the device is
     // not taken for an incomplete file to delete.
-    seen = CloseNextMessageBox();
+    seen = box.WatchNotices();
     Export("/dev/full");
     EXPECT_EQ(seen->count, 1);
     EXPECT_EQ(seen->text.toStdString(),

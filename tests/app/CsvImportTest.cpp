@@ -8,12 +8,6 @@
 namespace orvex::test {
 namespace {
 
-const std::string kHeader = std::string(CCsvExport::kHeader) + "\r\n";
-const std::string kError002 =
-    "Error 002|Failure during importing comma delimited file!\r\nSome reserved words in the "
-    "file name may cause\r\nthis problem.\r\nChange your file name or check the file's format!";
-const std::string kReplace = "Orvex Manager|Replace the current contacts?";
-
 TEST(GroupListTest, WellFormedListsAndTheirShift) {
     for (const char* good : {";", ";5;", ";5;7;", ";5;12;50;"}) {
         EXPECT_TRUE(CCsvImport::IsValidGroupList(good)) << good;
@@ -31,28 +25,6 @@ TEST(GroupListTest, WellFormedListsAndTheirShift) {
 
 class CsvImportTest : public CsvProgramTest {
   protected:
-    // A small table: two groups, three contacts in them or not.
-    void Fill() {
-        AddGroup(1, "Friends");
-        AddGroup(3, "Work");
-        AddRow({{"iCID", "2"},
-                {"iEIdx", "0"},
-                {"iGroup", "0"},
-                {"strFName", "Zoe"},
-                {"strWAddr", "z@pager"},
-                {"strWEmail", "z@work"},
-                {"byDefault", "2"},
-                {"strGrpOfWAddr", ";1;"},
-                {"strGrpOfWEmail", ";3;1;"}});
-        AddRow({{"iCID", "5"}, {"iEIdx", "4"}, {"iGroup", "0"}, {"strFName", "Adam"}});
-        AddRow({{"iCID", "4"},
-                {"iEIdx", "2"},
-                {"iGroup", "0"},
-                {"strFName", "Bea"},
-                {"strHEmail", "b@home"},
-                {"strGrpOfHEmail", ";3;"},
-                {"strNote", "a \"quoted\", note"}});
-    }
     std::string Exported() {
         std::string error;
         EXPECT_TRUE(CCsvExport::ExportContacts(Db(), dir + "c.csv", error)) << error;

@@ -5,8 +5,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CsvExport.h"
 #include "app/FileChooser.h"
 #include "app/MainFrame.h"
 #include "app/VelkorMgrApp.h"
@@ -30,57 +29,30 @@
 
 namespace orvex::test {
 
+// The first line of every contacts file, and what an import shows and asks.
+inline const std::string kHeader = std::string(CCsvExport::kHeader) + "\r\n";
+inline const std::string kError002 =
+    "Error 002|Failure during importing comma delimited file!\r\nSome reserved words in the "
+    "file name may cause\r\nthis problem.\r\nChange your file name or check the file's format!";
+inline const std::string kReplace = "Orvex Manager|Replace the current contacts?";
+
 // One line of a contacts file, 22 fields; a personal contact unless changed.
 struct SCsvLine {
     std::vector<std::string> f;
-    SCsvLine(int id, const std::string& first, const std::string& wirelessList = ";") {
-        f = {std::to_string(id),
-             std::to_string(id),
-             "0",
-             first,
-             "Last",
-             "pager" + first,
-             "",
-             "",
-             "1",
-             wirelessList,
-             ";",
-             ";",
-             "",
-             "",
-             "",
-             "",
-             "",
-             "",
-             "",
-             "",
-             "",
-             ""};
+    SCsvLine(int id, const std::string& first, const std::string& wirelessList = ";") : f(22) {
+        f[0] = f[1] = std::to_string(id);
+        f[2] = "0";
+        f[3] = first;
+        f[4] = "Last";
+        f[5] = "pager" + first;
+        f[8] = "1";  // the default address: the wireless one
+        f[9] = wirelessList;
+        f[10] = f[11] = ";";
     }
+    // A group: its name in the first-name field, no addresses, empty group lists.
     static SCsvLine Group(int id, const std::string& name) {
         SCsvLine line(id, name);
-        line.f = {std::to_string(id),
-                  std::to_string(id),
-                  "1",
-                  name,
-                  "",
-                  "",
-                  "",
-                  "",
-                  "",
-                  ";",
-                  ";",
-                  ";",
-                  "",
-                  "",
-                  "",
-                  "",
-                  "",
-                  "",
-                  "",
-                  "",
-                  "",
-                  ""};
+        line.Set(2, "1").Set(4, "").Set(5, "").Set(8, "");
         return line;
     }
     SCsvLine& Set(int column, const std::string& value) {
@@ -171,6 +143,28 @@ class CsvProgramTest : public CProgramTest {
                 {"iGroup", "1"},
                 {"strFName", name}});
     }
+    // A small table: two groups, three contacts in them or not.
+    void Fill() {
+        AddGroup(1, "Friends");
+        AddGroup(3, "Work");
+        AddRow({{"iCID", "2"},
+                {"iEIdx", "0"},
+                {"iGroup", "0"},
+                {"strFName", "Zoe"},
+                {"strWAddr", "z@pager"},
+                {"strWEmail", "z@work"},
+                {"byDefault", "2"},
+                {"strGrpOfWAddr", ";1;"},
+                {"strGrpOfWEmail", ";3;1;"}});
+        AddRow({{"iCID", "5"}, {"iEIdx", "4"}, {"iGroup", "0"}, {"strFName", "Adam"}});
+        AddRow({{"iCID", "4"},
+                {"iEIdx", "2"},
+                {"iGroup", "0"},
+                {"strFName", "Bea"},
+                {"strHEmail", "b@home"},
+                {"strGrpOfHEmail", ";3;"},
+                {"strNote", "a \"quoted\", note"}});
+    }
 
     // Every row of the table in identifier order, its 22 fields as texts.
     std::string Dump() { return DumpTable(Db()); }
@@ -194,31 +188,5 @@ class CsvProgramTest : public CProgramTest {
     std::string run;  // the imports' staging base, without a trailing "/"
     std::optional<std::string> oldRuntime;
 };
-
-// Closes the next message box the program shows and keeps its icon, caption and text.
-struct SSeenBox {
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QString caption;
-    QString text;
-    int count = 0;
-};
-inline void WatchForMessageBox(const std::shared_ptr<SSeenBox>& seen, int tries = 500) {
-    QTimer::singleShot(0, [seen, tries] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seen->icon = box->icon();
-            seen->caption = box->windowTitle();
-            seen->text = box->text();
-            ++seen->count;
-            box->accept();
-        } else if (tries > 0) {
-            WatchForMessageBox(seen, tries - 1);
-        }
-    });
-}
-inline std::shared_ptr<SSeenBox> CloseNextMessageBox() {
-    auto seen = std::make_shared<SSeenBox>();
-    WatchForMessageBox(seen);
-    return seen;
-}
 
 }  // namespace orvex::test

@@ -13,7 +13,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -56,9 +55,15 @@ class MainFrameTest : public ::testing::Test {
     }
     void ShipDatabase() { std::filesystem::copy_file(ORVEX_DEFAULT_DATABASE, dir + "Orvex.mdb"); }
     std::string Settings() { return Slurp(dir + "OrvexMgr.ini"); }
+    // The groups dialog runs modally; this closes it (its title bar's close box) as it shows.
+    void CloseNextDialog() {
+        app->MainFrame()->SetDialogRunner(&dialogs);
+        dialogs.act = [](QDialog& dialog) { dialog.close(); };
+    }
 
     std::string dir;
     CRecordingMessageBox box;
+    CActingRunner dialogs;
     std::unique_ptr<CVelkorMgrApp> app;
 };
 
@@ -191,17 +196,6 @@ TEST_F(MainFrameTest, ADatabaseHeldElsewhereIsSaidToBeThere) {
     EXPECT_NE(details.find("(process " + std::to_string(holder) + ")"), std::string::npos)
         << details;
     EXPECT_EQ(app->MainFrame()->DatabasePath(), dir + "Orvex.mdb");
-}
-
-// The groups dialog runs modally; this closes it as soon as it shows.
-void CloseNextDialog() {
-    QTimer::singleShot(0, [] {
-        if (QWidget* dialog = QApplication::activeModalWidget()) {
-            dialog->close();
-        } else {
-            CloseNextDialog();
-        }
-    });
 }
 
 TEST_F(MainFrameTest, BusyGreysTheCommandsButNotExitAndAbout) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QMessageBox>
+#include <QString>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -16,6 +18,7 @@
 #include "link/ErrorReport.h"
 #include "tests/QtTestApp.h"
 #include "tests/link/RecordingWindow.h"
+#include "tests/ui/ActingRunner.h"
 
 namespace orvex::test {
 
@@ -47,9 +50,38 @@ class CChosenFile : public IFileChooser {
     }
 };
 
-// The whole program in a program directory of its own, its reports recorded and its file
-// dialogs answered by chooser. No pager: the port's device does not exist unless a test
-// names one before StartProgram.
+// What the notices showed since they were last watched: the last one's icon, caption and
+// text, and how many there were.
+struct SSeenBox {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString caption;
+    QString text;
+    int count = 0;
+};
+
+// Records the reports and prompts, and apart from them the notices (a failed export, settings
+// not saved), each with the icon its real box has.
+class CProgramBox : public CRecordingMessageBox {
+  public:
+    int Notice(ENotice kind, const std::string& caption, const std::string& text,
+               const std::string&) override {
+        notices->icon = kind == ENotice::kWarning ? QMessageBox::Warning : QMessageBox::Critical;
+        notices->caption = QString::fromStdString(caption);
+        notices->text = QString::fromStdString(text);
+        ++notices->count;
+        return IDOK;
+    }
+    // The notices from now on.
+    std::shared_ptr<SSeenBox> WatchNotices() {
+        notices = std::make_shared<SSeenBox>();
+        return notices;
+    }
+    std::shared_ptr<SSeenBox> notices = std::make_shared<SSeenBox>();
+};
+
+// The whole program in a program directory of its own, its reports recorded, its file
+// dialogs answered by chooser and its other dialogs by dialogs (cancelled unless a test acts).
+// No pager: the port's device does not exist unless a test names one before StartProgram.
 class CProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -72,11 +104,13 @@ class CProgramTest : public ::testing::Test {
         ASSERT_TRUE(app->InitInstance(dir));
         frame = app->MainFrame();
         frame->SetFileChooser(&chooser);
+        frame->SetDialogRunner(&dialogs);
     }
 
     std::string dir;
-    CRecordingMessageBox box;
+    CProgramBox box;
     CChosenFile chooser;
+    CActingRunner dialogs;
     std::unique_ptr<CVelkorMgrApp> app;
     CMainFrame* frame = nullptr;
 };

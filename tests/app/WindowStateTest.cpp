@@ -2,12 +2,10 @@
 #include <sys/stat.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QDate>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -259,30 +257,28 @@ TEST_F(WindowStateTest, DialogsAreTitledAndOpenInTheLastFolderOfTheirKind) {
     EXPECT_EQ(startFolders()["Import vCard"], home);
 }
 
-// Answers the next file dialog the program opens: notes what it shows, then accepts it.
-void AcceptNextFileDialog(QString& title, QString& folder, QStringList& selected) {
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            AcceptNextFileDialog(title, folder, selected);
-            return;
-        }
+// Answers a file dialog: notes what it shows, then accepts it.
+std::function<void(QDialog&)> AcceptFileDialog(QString& title, QString& folder,
+                                               QStringList& selected) {
+    return [&](QDialog& shown) {
+        auto* dialog = qobject_cast<QFileDialog*>(&shown);
+        ASSERT_NE(dialog, nullptr);
         title = dialog->windowTitle();
         folder = dialog->directory().absolutePath();
         selected = dialog->selectedFiles();
-        static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept is protected
-    });
+        shown.accept();  // QFileDialog::accept is protected
+    };
 }
 
 TEST_F(WindowStateTest, ThePlatformDialogShowsWhatTheRequestAsks) {
     ShipDatabase();
     StartProgram();
     fs::create_directories(dir + "backups");
-    CQtFileChooser platform(frame);
+    CQtFileChooser platform(frame, &dialogs);
     QString title;
     QString folder;
     QStringList selected;
-    AcceptNextFileDialog(title, folder, selected);
+    dialogs.act = AcceptFileDialog(title, folder, selected);
     std::string path;
     ASSERT_TRUE(platform.ChooseSave({.title = "Back Up Database File",
                                      .kind = EKind::kDatabase,

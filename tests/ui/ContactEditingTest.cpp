@@ -348,11 +348,7 @@ TEST_F(ContactEditingTest, EditedContactMovesButTheGridKeepsItsRow) {
 
 TEST_F(ContactEditingTest, GroupRowsTakePartInTheRenumbering) {
     Add(1, "Al");
-    SContact group;
-    group.id = 2;
-    group.first = "Bb";
-    group.group = 1;
-    Add(group);
+    Group(2, "Bb");
     Add(3, "Cc");
     MakeView();
     ASSERT_EQ(GridRows(), 2);
@@ -371,11 +367,7 @@ TEST_F(ContactEditingTest, GroupRowsTakePartInTheRenumbering) {
 
 TEST_F(ContactEditingTest, NewContactTakesOneMoreThanAnyIdentifier) {
     Add(1, "Al");
-    SContact group;
-    group.id = 40;
-    group.first = "Team";
-    group.group = 1;
-    Add(group);
+    Group(40, "Team");
     MakeView();
     Click(V::kNew);
     Type(V::kFirstName, "Bo");

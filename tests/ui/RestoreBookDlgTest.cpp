@@ -39,13 +39,6 @@ class RestoreBookDlgTest : public CContactsDbTest {
         contact.texts = {{"strWAddr", wireless}, {"strWEmail", work}, {"strHEmail", home}};
         Add(contact);
     }
-    void Group(int id, const std::string& name) {
-        SContact group;
-        group.id = id;
-        group.first = name;
-        group.group = 1;
-        Add(group);
-    }
     // Two books: the older with Ann and the group Family, the newer with Bob as well.
     void KeepTwoBooks() {
         Person(1, "Ann", "Lee", "5551234", "ann@work.example", "ann@home.example");

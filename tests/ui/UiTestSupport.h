@@ -128,6 +128,14 @@ class CContactsDbTest : public ::testing::Test {
         }
         ASSERT_TRUE(rs.Update()) << rs.GetLastErrorString();
     }
+    // A group: a row with iGroup 1, its name in the first-name column.
+    void Group(int id, const std::string& name) {
+        SContact group;
+        group.id = id;
+        group.first = name;
+        group.group = 1;
+        Add(group);
+    }
     void Add(int id, const std::string& first, const std::string& last = "", int byDefault = 0) {
         SContact contact;
         contact.id = id;
