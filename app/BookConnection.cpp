@@ -13,7 +13,6 @@ namespace orvex {
 
 void CBookConnection::Close() {
     m_personal.Close();
-    m_second.Close();
     m_database.Close();
 }
 

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
 #include <cstdio>
@@ -23,11 +22,11 @@
 #include "app/WindowPlacement.h"
 #include "app/settings/SettingsFile.h"
 #include "db/DatabaseFile.h"
+#include "db/Win1252.h"
 #include "link/LinkCodes.h"
 #include "link/LinkState.h"
 #include "ui/ContactsView.h"
 #include "ui/GroupsDlg.h"
-#include "ui/QtText.h"
 #include "ui/RestoreBookDlg.h"
 
 namespace orvex {
@@ -183,10 +182,9 @@ void CMainFrame::WriteCurrentSettings() {
     std::string error;
     if (!CSettingsFile::Write(m_settingsPath, values, false, error)) {
         // The old file stays whole; the user learns why this session's choices are not kept.
-        QMessageBox box(QMessageBox::Warning, "Orvex Manager",
-                        "The settings could not be saved:\n" + CQtText::ToQString(error),
-                        QMessageBox::Ok);
-        box.exec();
+        CErrorReport::MessageBox().Notice(
+            IMessageBox::ENotice::kWarning, "Orvex Manager",
+            "The settings could not be saved:\n" + CWin1252::ToUtf8(error), {});
     }
 }
 
@@ -289,7 +287,8 @@ void CMainFrame::OnPageRequest(int page) {
         ShowPage(1);
     } else if (page == CLeftView::kPageGroups) {
         CGroupsDlg dialog(*this, this);
-        dialog.exec();
+        dialog.SetDialogRunner(&Dialogs());
+        Dialogs().Run(dialog);
     }
 }
 
@@ -363,7 +362,7 @@ void CMainFrame::SetMinTrackSize(int width, int height) {
 
 void CMainFrame::OnConfiguration() {
     CConfigDlg dialog(m_device.Link(), m_portMap, m_portMapPath, this);
-    dialog.exec();
+    Dialogs().Run(dialog);
 }
 
 void CMainFrame::OnRestoreBook() {
@@ -371,7 +370,7 @@ void CMainFrame::OnRestoreBook() {
         m_history,
         [this](const SBookEntry& entry, std::string& error) { return RestoreBook(entry, error); },
         this);
-    dialog.exec();
+    Dialogs().Run(dialog);
 }
 
 bool CMainFrame::RestoreBook(const SBookEntry& entry, std::string& error) {

@@ -8,6 +8,7 @@
 #include "app/FrameCommands.h"
 #include "app/LinkMessages.h"
 #include "app/StatusPanes.h"
+#include "app/TransferHost.h"
 #include "app/WindowState.h"
 #include "app/settings/PortMap.h"
 #include "db/BookHistory.h"
@@ -15,6 +16,7 @@
 #include "link/DeviceTransfer.h"
 #include "link/MessageTarget.h"
 #include "ui/ContactsHost.h"
+#include "ui/DialogRunner.h"
 
 class QAction;
 
@@ -34,8 +36,12 @@ class IFileChooser;
 
 // The program's only top-level window: menu, keys, toolbar, status bar, the split client area
 // (navigation tree left, contacts view right), and the owner of the database connection, its
-// recordsets and the device object. It is the link's message target and the views' host.
-class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHost {
+// recordsets and the device object. It is the link's message target, the views' host and the
+// transfers' host.
+class CMainFrame : public QMainWindow,
+                   public IMessageTarget,
+                   public IContactsHost,
+                   public ITransferHost {
     Q_OBJECT
   public:
     // The command numbers, kCmdDownload to kCmdExit.
@@ -70,6 +76,10 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     void KillTimer(int id) override;
     void SetPaneText(StatusPane pane, const std::string& text) override;
 
+    // ITransferHost (Device, Database, DatabasePath, History, SetBusy and the rest below)
+    IMessageTarget& MessageTarget() override { return *this; }
+    QWidget* Window() override { return this; }
+
     // IContactsHost
     CADODatabase& Database() override { return m_book.Database(); }
     CADORecordset& PersonalRecordset() override { return m_book.Personal(); }
@@ -83,12 +93,12 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
 
     QAction* Action(int command) const { return m_commands.Action(command); }
     QString StatusText(int pane) const { return m_statusPanes.Text(pane); }
-    CDeviceTransfer& Device() { return m_device; }
+    CDeviceTransfer& Device() override { return m_device; }
     CTransferCommands& Transfers() { return *m_transfers; }
     CSwitchSplitterWnd* Splitter() const { return m_splitter; }
     CContactsView* ContactsView() const;
     CLeftView* LeftView() const;
-    const std::string& DatabasePath() const { return m_book.Path(); }
+    const std::string& DatabasePath() const override { return m_book.Path(); }
     const std::string& ProgramDirectory() const { return m_programDirectory; }
     // Help > Contents: the desktop's browser, else the program's own window.
     CHelpCommand& Help() { return *m_help; }
@@ -97,7 +107,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     const std::string& SettingsPath() const { return m_settingsPath; }
     const std::string& WindowStatePath() const { return m_windowStatePath; }
     // The books that downloads, imports and restores replaced.
-    CBookHistory& History() { return m_history; }
+    CBookHistory& History() override { return m_history; }
     // Takes care of what an interrupted run left beside the database file at path (before it
     // is opened): a safety copy goes into the history, and the user is told so.
     void TidyLeftovers(const std::string& path);
@@ -113,24 +123,29 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     // put their own choice in (nullptr: the platform's dialogs again).
     IFileChooser& FileChooser();
     void SetFileChooser(IFileChooser* chooser) { m_fileChooser = chooser; }
+    // What runs the commands' modal dialogs (groups, configuration, earlier books, About, the
+    // vCard preview); tests act on them instead of a user (nullptr: the user's again).
+    IDialogRunner& Dialogs() { return *m_dialogs; }
+    void SetDialogRunner(IDialogRunner* runner) {
+        m_dialogs = runner ? runner : &IDialogRunner::Modal();
+    }
 
     // The open contacts file and its recordsets.
     CBookConnection& Book() { return m_book; }
-    CADORecordset& SecondRecordset() { return m_book.Second(); }
     const std::string& ConnectionString() const { return m_book.ConnectionString(); }
 
     // Switches to the database file at path: closes the connection, opens the file, binds the
-    // two recordsets to it and opens the personal contacts sorted by name. The reports are the
+    // recordset to it and opens the personal contacts sorted by name. The reports are the
     // caller's.
     using EOpenResult = CBookConnection::EOpenResult;
     EOpenResult OpenDatabaseFile(const std::string& path) { return m_book.Open(path); }
     // The contacts view shows the table afresh with the given row selected.
-    void ReloadContactsView(int rememberedRow);
+    void ReloadContactsView(int rememberedRow) override;
     // After a failed replacement of all contacts: closes the connection, puts the safety copy
     // back, and opens the database again. A copy that cannot be put back is kept and the user
     // is told where it is. When the database does not open again Error 202 is shown and the
     // window closes; the result then is false.
-    bool RestoreFromSafetyCopy(CSafetyCopy& copy);
+    bool RestoreFromSafetyCopy(CSafetyCopy& copy) override;
     // Replaces the open book with an earlier one: the current book goes into the history
     // first, so that this too can be undone. False with the reason; the current book then
     // stays open.
@@ -174,6 +189,7 @@ class CMainFrame : public QMainWindow, public IMessageTarget, public IContactsHo
     CPortMap m_portMap;
     CDeviceTransfer m_device;
     IFileChooser* m_fileChooser = nullptr;
+    IDialogRunner* m_dialogs = &IDialogRunner::Modal();
     std::unique_ptr<IFileChooser> m_platformChooser;
     std::unique_ptr<CRememberingChooser> m_chooser;
     std::unique_ptr<CDbFileCommands> m_dbFileCommands;

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "app/MainFrame.h"
+#include "app/TransferHost.h"
 #include "contact/ContactFields.h"
+#include "db/BookHistory.h"
 #include "db/ContactsTable.h"
 #include "db/GroupList.h"
 #include "link/DeviceTransfer.h"
@@ -25,19 +26,38 @@ const char* ColumnNameOf(int code) {
 
 }  // namespace
 
-CTransferCommands::CTransferCommands(CMainFrame& frame) : m_frame(frame) {}
+CTransferCommands::CTransferCommands(ITransferHost& host) : m_host(host) {}
 
 CTransferCommands::~CTransferCommands() = default;
 
 CCommProgressDlg& CTransferCommands::Progress() {
     if (!m_progress) {
-        m_progress = std::make_unique<CCommProgressDlg>(m_frame.Device().Link(), m_frame, &m_frame);
+        m_progress = std::make_unique<CCommProgressDlg>(m_host.Device().Link(),
+                                                        m_host.MessageTarget(), m_host.Window());
     }
     return *m_progress;
 }
 
 void CTransferCommands::ShowProblem(const std::string& text) {
-    m_frame.Device().Errors().Problem(text);
+    m_host.Device().Errors().Problem(text);
+}
+
+CTransfer& CTransferCommands::Transfer() {
+    return m_host.Device().Link().Transfer();
+}
+
+void CTransferCommands::End(EOutcome outcome) {
+    if (outcome == EOutcome::kCompleted) {
+        // Its text names the transfer, so it comes while the phase still says which.
+        Progress().Final();
+    }
+    m_rows.reset();
+    m_working.reset();
+    if (m_progress) {
+        m_progress->Close();
+    }
+    Transfer().End();
+    m_host.SetBusy(false);
 }
 
 // --- Commands -------------------------------------------------------------------------------
@@ -51,7 +71,7 @@ void CTransferCommands::OnUpload() {
 }
 
 void CTransferCommands::Begin(bool download) {
-    CDeviceTransfer& device = m_frame.Device();
+    CDeviceTransfer& device = m_host.Device();
     if (!LinkState().devicePresent) {
         device.Errors().Error304(device.Link().WhyAbsent());
         return;
@@ -61,31 +81,23 @@ void CTransferCommands::Begin(bool download) {
         return;
     }
     // The status request goes first; its reply leads to the open request.
-    m_frame.SendMessage(kMsgBuildStatus, 0, 0);
+    m_host.MessageTarget().SendMessage(kMsgBuildStatus, 0, 0);
     device.Link().SetSendPending(true);
-    if (download) {
-        device.Link().SetDownloading(true);
-    } else {
-        device.Link().SetUploading(true);
-    }
-    m_frame.SetBusy(true);
+    Transfer().Enter(download ? CTransfer::EPhase::kDownload : CTransfer::EPhase::kUploadRows);
+    m_host.SetBusy(true);
 }
 
 void CTransferCommands::OnOpenAnswered(intptr_t rejected) {
-    CDeviceTransfer& device = m_frame.Device();
-    CDeviceLink& link = device.Link();
-    if (!link.Downloading() && !link.Uploading()) {
+    const bool download = Transfer().Is(CTransfer::EPhase::kDownload);
+    if (!download && !Transfer().Is(CTransfer::EPhase::kUploadRows)) {
         return;
     }
     if (rejected == 1) {
-        link.SetDownloading(false);
-        link.SetUploading(false);
-        device.SetGroupCounter(0);
-        m_frame.SetBusy(false);
-        device.Errors().Error305();
+        End(EOutcome::kRefused);
+        m_host.Device().Errors().Error305();
         return;
     }
-    if (link.Downloading()) {
+    if (download) {
         StartDownload();
     } else {
         StartUpload();
@@ -93,52 +105,46 @@ void CTransferCommands::OnOpenAnswered(intptr_t rejected) {
 }
 
 void CTransferCommands::OnFailure(int /*w*/, int s) {
-    CDeviceLink& link = m_frame.Device().Link();
     const bool stopped = s == kFailureStopped;
-    if (link.Downloading()) {
-        AbortDownload(stopped);
-    }
-    // Between an upload's two phases no flag is set, but the window is still open.
-    if (link.Uploading() || link.UploadingGroups() ||
-        (m_frame.IsBusy() && m_progress && m_progress->IsShown())) {
-        AbortUpload(stopped);
+    switch (Transfer().Phase()) {
+        case CTransfer::EPhase::kNone:
+            break;
+        case CTransfer::EPhase::kDownload:
+            AbortDownload(stopped);
+            break;
+        case CTransfer::EPhase::kUploadRows:
+        case CTransfer::EPhase::kBetweenPhases:
+        case CTransfer::EPhase::kUploadGroups:
+            AbortUpload(stopped);
+            break;
     }
 }
 
 // --- Download -------------------------------------------------------------------------------
 
-void CTransferCommands::EndDownloadEarly() {
-    CDeviceTransfer& device = m_frame.Device();
-    device.Link().SetDownloading(false);
-    device.SetGroupCounter(0);
-    m_frame.SetBusy(false);
-}
-
 void CTransferCommands::StartDownload() {
-    CDeviceTransfer& device = m_frame.Device();
-    CDeviceLink& link = device.Link();
+    CDeviceTransfer& device = m_host.Device();
     const int total = device.DevicePersonalCount() + device.DeviceGroupCount();
     if (total == 0) {
-        EndDownloadEarly();
+        End(EOutcome::kRefused);
         device.Errors().Error306();
         return;
     }
-    link.SetExpectedCount(total);
-    link.SetTransferredCount(0);
+    Transfer().Expect(total);
 
     // Nothing is deleted before the book is kept in the history, the safety copy is on disk and
     // the transaction is open.
-    CADODatabase& database = m_frame.Database();
+    CADODatabase& database = m_host.Database();
     std::string error;
-    if (!m_frame.History().Keep(database, CBookHistory::kDownload, "", error)) {
-        EndDownloadEarly();
+    if (!m_host.History().Keep(database, CBookHistory::kDownload, "", error)) {
+        End(EOutcome::kRefused);
         device.Errors().Error309(error);
         return;
     }
-    m_safety = std::make_unique<CSafetyCopy>(m_frame.DatabasePath());
+    m_safety = std::make_unique<CSafetyCopy>(m_host.DatabasePath());
     if (!m_safety->Make(database, error)) {
         m_safety.reset();
-        EndDownloadEarly();
+        End(EOutcome::kRefused);
         device.Errors().Error309(error);
         return;
     }
@@ -155,8 +161,8 @@ void CTransferCommands::StartDownload() {
         std::string ignored;
         m_safety->Discard(ignored);
         m_safety.reset();
-        EndDownloadEarly();
-        device.Errors().Error309("The contacts table of " + m_frame.DatabasePath() +
+        End(EOutcome::kRefused);
+        device.Errors().Error309("The contacts table of " + m_host.DatabasePath() +
                                  " could not be emptied: " + reason);
         return;
     }
@@ -166,9 +172,7 @@ void CTransferCommands::StartDownload() {
 }
 
 void CTransferCommands::OnRecord() {
-    CDeviceTransfer& device = m_frame.Device();
-    CDeviceLink& link = device.Link();
-    if (!link.Downloading() || !m_working) {
+    if (!Transfer().Is(CTransfer::EPhase::kDownload) || !m_working) {
         return;
     }
     if (!StoreRecord()) {
@@ -176,28 +180,28 @@ void CTransferCommands::OnRecord() {
         return;
     }
     Progress().Step();
-    if (link.TransferredCount() == link.ExpectedCount()) {
+    if (Transfer().Finished()) {
         FinishDownload();
     }
 }
 
 bool CTransferCommands::StoreRecord() {
-    CDeviceTransfer& device = m_frame.Device();
+    CDeviceTransfer& device = m_host.Device();
     if (device.ReceivedPersonal()) {
         device.DecodePersonal();
         return StorePersonal();
     }
-    const int counter = device.GroupCounter();
+    const int counter = Transfer().GroupCounter();
     // A device that sends more groups than the slots hold has the extra ones left out.
     if (!device.DecodeGroup(counter)) {
         return true;
     }
-    device.SetGroupCounter(counter + 1);
+    Transfer().SetGroupCounter(counter + 1);
     return StoreGroup(device.Slot(counter));
 }
 
 bool CTransferCommands::StorePersonal() {
-    CContactRecord& record = m_frame.Device().Record();
+    CContactRecord& record = m_host.Device().Record();
     CADORecordset& table = *m_working;
     bool ok = table.AddNew() && table.WriteInt(F::Name(F::kId), record.iCID) &&
               table.WriteInt(F::Name(F::kEntryIndex), record.iEIdx) &&
@@ -230,9 +234,9 @@ bool CTransferCommands::StoreGroup(const SGroupSlot& slot) {
 }
 
 bool CTransferCommands::RebuildGroupLists() {
-    CDeviceTransfer& device = m_frame.Device();
-    for (int g = 0; g < device.GroupCounter(); ++g) {
-        const SGroupSlot& slot = device.Slot(g);
+    const CTransfer& transfer = Transfer();
+    for (int g = 0; g < transfer.GroupCounter(); ++g) {
+        const SGroupSlot& slot = transfer.Slot(g);
         for (int m = 0; m < slot.count; ++m) {
             const SGroupMember& member = slot.members[static_cast<size_t>(m)];
             const F::SAddressKind* kind = F::AddressKind(member.kind);
@@ -240,7 +244,7 @@ bool CTransferCommands::RebuildGroupLists() {
                 continue;
             }
             // Only a personal row can be a member, though a group may carry the same number.
-            CADORecordset row(&m_frame.Database());
+            CADORecordset row(&m_host.Database());
             if (!row.Open(CContactsTable::Format(CContactsTable::kSelectPersonalById, member.iCID),
                           CADORecordset::openQuery)) {
                 return false;
@@ -263,29 +267,24 @@ bool CTransferCommands::RebuildGroupLists() {
 }
 
 void CTransferCommands::FinishDownload() {
-    CDeviceTransfer& device = m_frame.Device();
-    CADODatabase& database = m_frame.Database();
-    if (device.DeviceGroupCount() > 0 && !RebuildGroupLists()) {
+    CADODatabase& database = m_host.Database();
+    if (m_host.Device().DeviceGroupCount() > 0 && !RebuildGroupLists()) {
         FailWhileStoring("The groups of the contacts could not be stored");
         return;
     }
-    device.SetGroupCounter(0);
     m_working.reset();
     if (!database.CommitTrans()) {
         FailWhileStoring("The downloaded contacts could not be written to disk");
         return;
     }
     m_transaction = false;
-    m_frame.ReloadContactsView(0);
+    m_host.ReloadContactsView(0);
     std::string error;
     if (m_safety && !m_safety->Discard(error)) {
         ShowProblem(error);
     }
     m_safety.reset();
-    Progress().Final();
-    Progress().Close();
-    m_frame.SetBusy(false);
-    device.Link().SetDownloading(false);
+    End(EOutcome::kCompleted);
 }
 
 // A record that cannot be stored ends the download as a stop from the PC's side would, so
@@ -293,85 +292,68 @@ void CTransferCommands::FinishDownload() {
 void CTransferCommands::FailWhileStoring(const std::string& what) {
     m_storeFailed = true;
     m_storeFailure =
-        what + " in " + m_frame.DatabasePath() + ": " + m_frame.Database().GetErrorDescription();
-    m_frame.SendMessage(kMsgFailure, 0, kFailureStopped);
+        what + " in " + m_host.DatabasePath() + ": " + m_host.Database().GetErrorDescription();
+    m_host.MessageTarget().SendMessage(kMsgFailure, 0, kFailureStopped);
 }
 
 void CTransferCommands::AbortDownload(bool stopped) {
-    CDeviceTransfer& device = m_frame.Device();
     const bool failed = !stopped || m_storeFailed;
     const std::string cause = stopped && m_storeFailed ? m_storeFailure : std::string();
     m_storeFailure.clear();
     m_storeFailed = false;
-    m_frame.SetBusy(false);
-    device.Link().SetDownloading(false);
-    device.SetGroupCounter(0);
-    m_working.reset();
     // The window goes first: putting the file back may end the program (Error 202).
-    Progress().Close();
+    End(stopped ? EOutcome::kStopped : EOutcome::kFailed);
     if (m_transaction) {
-        m_frame.Database().RollbackTrans();
+        m_host.Database().RollbackTrans();
         m_transaction = false;
     }
     bool open = true;
     if (m_safety) {
-        open = m_frame.RestoreFromSafetyCopy(*m_safety);
+        open = m_host.RestoreFromSafetyCopy(*m_safety);
         m_safety.reset();
     }
     if (open) {
-        m_frame.ReloadContactsView(0);
+        m_host.ReloadContactsView(0);
     }
     if (failed) {
         // A failure of the PC's own (a full disk) says so; the link's failures speak for
         // themselves.
-        device.Errors().Error309(cause);
+        m_host.Device().Errors().Error309(cause);
     }
 }
 
 // --- Upload ---------------------------------------------------------------------------------
 
-void CTransferCommands::EndUploadEarly() {
-    CDeviceTransfer& device = m_frame.Device();
-    device.Link().SetUploading(false);
-    device.SetGroupCounter(0);
-    m_frame.SetBusy(false);
-}
-
 void CTransferCommands::StartUpload() {
-    CDeviceTransfer& device = m_frame.Device();
-    CDeviceLink& link = device.Link();
-    CADORecordset personal(&m_frame.Database());
+    CDeviceTransfer& device = m_host.Device();
+    CADORecordset personal(&m_host.Database());
     const int personalCount =
         personal.Open(CContactsTable::kSelectPersonal, CADORecordset::openQuery)
             ? personal.RowCount() & 0xFFFF
             : 0;
     if (device.PcRowCount() == 0) {
-        EndUploadEarly();
+        End(EOutcome::kRefused);
         device.Errors().Error307();
         return;
     }
     if (personalCount > device.MaxPersonal()) {
-        EndUploadEarly();
+        End(EOutcome::kRefused);
         device.Errors().Error308(device.MaxPersonal());
         return;
     }
-    link.SetExpectedCount(device.PcRowCount());
-    link.SetTransferredCount(0);
-    device.SetGroupCounter(0);
+    Transfer().Expect(device.PcRowCount());
+    Transfer().SetGroupCounter(0);
     device.PrepareUploadStart();
-    CADORecordset& rows = m_frame.SecondRecordset();
-    if (rows.IsOpen()) {
-        rows.Close();
-    }
-    if (rows.Open(CContactsTable::kTable, CADORecordset::openTable)) {
-        rows.SortBy(CContactsTable::kSortByName);
-        rows.MoveFirst();
+    m_rows = std::make_unique<CADORecordset>(&m_host.Database());
+    if (m_rows->Open(CContactsTable::kTable, CADORecordset::openTable)) {
+        m_rows->SortBy(CContactsTable::kSortByName);
+        m_rows->MoveFirst();
     }
     Progress().Show();
 }
 
 bool CTransferCommands::ReadPersonalRow(CADORecordset& row) {
-    CContactRecord& record = m_frame.Device().Record();
+    CContactRecord& record = m_host.Device().Record();
     record = CContactRecord();
     // Every field is read even after one fails, so one bad value costs only itself.
     bool ok = row.ReadInt(F::Name(F::kId), record.iCID);
@@ -387,8 +369,7 @@ bool CTransferCommands::ReadPersonalRow(CADORecordset& row) {
 }
 
 void CTransferCommands::CollectMembers(SGroupSlot& slot) {
-    m_working = std::make_unique<CADORecordset>(&m_frame.Database());
-    CADORecordset& members = *m_working;
+    CADORecordset members(&m_host.Database());
     if (members.Open(CContactsTable::Format(CContactsTable::kSelectMembers, slot.iCID),
                      CADORecordset::openQuery) &&
         members.RowCount() > 0) {
@@ -407,29 +388,26 @@ void CTransferCommands::CollectMembers(SGroupSlot& slot) {
             }
         }
     }
-    m_working.reset();
 }
 
 void CTransferCommands::OnNextRow() {
-    CDeviceTransfer& device = m_frame.Device();
-    CDeviceLink& link = device.Link();
-    if (!link.Uploading()) {
+    CDeviceTransfer& device = m_host.Device();
+    CTransfer& transfer = Transfer();
+    if (!transfer.Is(CTransfer::EPhase::kUploadRows) || !m_rows) {
         return;
     }
-    CADORecordset& rows = m_frame.SecondRecordset();
-    if (link.TransferredCount() == link.ExpectedCount()) {
-        device.SetGroupCount(std::min(device.GroupCounter(), CDeviceTransfer::kGroupSlots));
-        device.SetGroupCounter(0);
-        rows.Close();
-        m_working.reset();
-        if (device.GroupCount() == 0) {
-            Progress().Final();
-            Progress().Close();
-            m_frame.SetBusy(false);
+    if (transfer.Finished()) {
+        transfer.SetGroupCount(std::min(transfer.GroupCounter(), CTransfer::kGroupSlots));
+        transfer.SetGroupCounter(0);
+        m_rows.reset();
+        if (transfer.GroupCount() == 0) {
+            End(EOutcome::kCompleted);
+        } else {
+            transfer.Enter(CTransfer::EPhase::kBetweenPhases);
         }
-        link.SetUploading(false);
         return;
     }
+    CADORecordset& rows = *m_rows;
     int group = 0;
     rows.ReadInt(F::Name(F::kIsGroup), group);
     if (group == 0) {
@@ -439,16 +417,16 @@ void CTransferCommands::OnNextRow() {
     } else {
         // Past the twentieth group the row is still sent, from a slot of its own, but only
         // the groups the slots hold follow in the second phase.
-        const int counter = device.GroupCounter();
+        const int counter = transfer.GroupCounter();
         SGroupSlot spare;
-        SGroupSlot& slot = counter < CDeviceTransfer::kGroupSlots ? device.Slot(counter) : spare;
+        SGroupSlot& slot = counter < CTransfer::kGroupSlots ? transfer.Slot(counter) : spare;
         slot = SGroupSlot();
         rows.ReadInt(F::Name(F::kId), slot.iCID);
         rows.ReadInt(F::Name(F::kEntryIndex), slot.iEIdx);
         rows.ReadText(F::Name(F::kFirstName), slot.name);
         CollectMembers(slot);
         device.BuildGroupRowFrame(slot);
-        device.SetGroupCounter(counter + 1);
+        transfer.SetGroupCounter(counter + 1);
     }
     if (!rows.IsEOF()) {
         rows.MoveNext();
@@ -456,66 +434,44 @@ void CTransferCommands::OnNextRow() {
 }
 
 void CTransferCommands::OnRowsDone() {
-    CDeviceTransfer& device = m_frame.Device();
-    CDeviceLink& link = device.Link();
-    if (device.GroupCount() <= 0 || !m_frame.IsBusy()) {
+    CTransfer& transfer = Transfer();
+    if (!transfer.Is(CTransfer::EPhase::kBetweenPhases)) {
         return;
     }
-    CADORecordset groups(&m_frame.Database());
+    CADORecordset groups(&m_host.Database());
     int count = groups.Open(CContactsTable::kSelectGroups, CADORecordset::openQuery)
                     ? groups.RowCount()
                     : 0;
-    count = std::min(count, device.GroupCount());
-    device.SetGroupCount(count);
+    count = std::min(count, transfer.GroupCount());
+    transfer.SetGroupCount(count);
     if (count == 0) {
-        Progress().Final();
-        Progress().Close();
-        m_frame.SetBusy(false);
+        End(EOutcome::kCompleted);
         return;
     }
-    device.PrepareGroupStart(count);
-    link.SetExpectedCount(count);
-    link.SetTransferredCount(0);
-    link.SetUploadingGroups(true);
+    m_host.Device().PrepareGroupStart(count);
+    transfer.Expect(count);
+    transfer.Enter(CTransfer::EPhase::kUploadGroups);
 }
 
 void CTransferCommands::OnNextGroup() {
-    CDeviceTransfer& device = m_frame.Device();
-    CDeviceLink& link = device.Link();
-    if (!link.UploadingGroups()) {
+    CTransfer& transfer = Transfer();
+    if (!transfer.Is(CTransfer::EPhase::kUploadGroups)) {
         return;
     }
-    if (link.TransferredCount() == link.ExpectedCount()) {
-        device.SetGroupCounter(0);
-        m_working.reset();
-        Progress().Final();
-        Progress().Close();
-        m_frame.SetBusy(false);
-        link.SetUploadingGroups(false);
+    if (transfer.Finished()) {
+        End(EOutcome::kCompleted);
         return;
     }
-    const int counter = device.GroupCounter();
-    device.BuildGroupFrame(counter);
-    device.SetGroupCounter(counter + 1);
+    const int counter = transfer.GroupCounter();
+    m_host.Device().BuildGroupFrame(counter);
+    transfer.SetGroupCounter(counter + 1);
     Progress().Step();
 }
 
 void CTransferCommands::AbortUpload(bool stopped) {
-    CDeviceTransfer& device = m_frame.Device();
-    CDeviceLink& link = device.Link();
-    m_frame.SetBusy(false);
-    link.SetUploading(false);
-    link.SetUploadingGroups(false);
-    device.SetGroupCounter(0);
-    device.SetGroupCount(0);
-    CADORecordset& rows = m_frame.SecondRecordset();
-    if (rows.IsOpen()) {
-        rows.Close();
-    }
-    m_working.reset();
-    Progress().Close();
+    End(stopped ? EOutcome::kStopped : EOutcome::kFailed);
     if (!stopped) {
-        device.Errors().Error310();
+        m_host.Device().Errors().Error310();
     }
 }
 

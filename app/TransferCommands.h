@@ -10,7 +10,8 @@
 namespace orvex {
 
 class CCommProgressDlg;
-class CMainFrame;
+class CTransfer;
+class ITransferHost;
 struct SGroupSlot;
 
 // The two transfers between the PC's contacts table and the device, as the main window's
@@ -26,9 +27,14 @@ struct SGroupSlot;
 // 0x40A per row: every row of the table in name order as 0xC6, the members of each group row
 // collected into its slot -> 0x40C: 0xC7 with the group count -> 0x40D per group: 0xC8 with
 // its members. The PC's database is only read.
+//
+// Where a transfer's state lives: its phase, counts and group slots in the link's CTransfer
+// (the engine reads them as bytes arrive); the rows it reads or writes, the safety copy, the
+// transaction and the progress window here. The commands move the phase on; End() is the one
+// place a transfer ends, however it ends.
 class CTransferCommands {
   public:
-    explicit CTransferCommands(CMainFrame& frame);
+    explicit CTransferCommands(ITransferHost& host);
     ~CTransferCommands();
 
     void OnDownload();
@@ -48,6 +54,14 @@ class CTransferCommands {
     CCommProgressDlg& Progress();
 
   private:
+    // How a transfer ended: refused before anything was sent for it, completed, stopped by
+    // the user (or by the PC's own failure to store), or failed on the link.
+    enum class EOutcome { kRefused, kCompleted, kStopped, kFailed };
+    // The end of every transfer: the progress window's last word and close, the rows let go,
+    // the phase back to None with its counts, and the window no longer busy. The reports and
+    // the download's own undoing are the caller's.
+    void End(EOutcome outcome);
+    CTransfer& Transfer();
     // F5 and F6 alike: the device must be there and the user must agree.
     void Begin(bool download);
     void StartDownload();
@@ -58,19 +72,19 @@ class CTransferCommands {
     bool RebuildGroupLists();
     void FinishDownload();
     void AbortDownload(bool stopped);
-    void EndDownloadEarly();
     // `what` failed to be stored; the database's reason is added.
     void FailWhileStoring(const std::string& what);
     bool ReadPersonalRow(CADORecordset& row);
     void CollectMembers(SGroupSlot& slot);
-    void EndUploadEarly();
     void AbortUpload(bool stopped);
     void ShowProblem(const std::string& text);
 
-    CMainFrame& m_frame;
+    ITransferHost& m_host;
     std::unique_ptr<CCommProgressDlg> m_progress;
-    // The download's appending recordset and the upload's member lookups.
+    // The download's appending recordset.
     std::unique_ptr<CADORecordset> m_working;
+    // The upload's rows, the whole table in name order.
+    std::unique_ptr<CADORecordset> m_rows;
     std::unique_ptr<CSafetyCopy> m_safety;
     bool m_transaction = false;
     bool m_storeFailed = false;

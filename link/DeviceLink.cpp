@@ -1,13 +1,10 @@
 #include "link/DeviceLink.h"
 
-#include <cassert>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include "link/LinkState.h"
+#include "link/LinkWindow.h"
 #include "link/PortDiagnosis.h"
 #include "link/TimerFacility.h"
 
@@ -17,108 +14,24 @@ namespace {
 
 CSystemClock g_systemClock;
 
-// Set while this thread runs one of a link's timer callbacks, so that a link destroyed from
-// such a callback does not wait for itself.
-thread_local int t_inLinkCallback = 0;
-
-// Counts a timer callback of a link while it runs.
-class CCallbackScope {
-  public:
-    explicit CCallbackScope(std::atomic<int>& running) : m_running(running) {
-        ++m_running;
-        ++t_inLinkCallback;
-    }
-    ~CCallbackScope() {
-        --t_inLinkCallback;
-        --m_running;
-    }
-    CCallbackScope(const CCallbackScope&) = delete;
-    CCallbackScope& operator=(const CCallbackScope&) = delete;
-
-  private:
-    std::atomic<int>& m_running;
-};
-
 }  // namespace
 
 CDeviceLink::CDeviceLink() : CDeviceLink(CTimerFacility::Instance(), g_systemClock) {}
 
 CDeviceLink::CDeviceLink(ITimerService& timers, IClock& clock, IByteSink* sink)
     : m_state(sink ? ELinkState::kSearching : ELinkState::kClosed),
-      m_timers(timers),
       m_clock(clock),
-      m_sink(sink ? sink : &m_port) {
+      m_sink(sink ? sink : &m_port),
+      m_lineTimers(
+          timers, m_lineMutex, [this] { OnPollTick(); }, [this] { OnWatchdog(); }) {
     // A link on a byte stream is open for its whole life.
     LinkState().ClearFlags();
 }
 
 CDeviceLink::~CDeviceLink() {
-    m_shuttingDown = true;
-    // A callback of ours may be running on the timer thread; it must be done before the
-    // members it uses go away. The watchdog's wait notices m_shuttingDown within one step.
-    m_timers.KillAndWait(m_pollTimerId.exchange(0));
-    m_timers.KillAndWait(m_watchdogTimerId.exchange(0));
-    // A watchdog whose timer was killed when it was restarted may still be in its wait; it
-    // sees m_shuttingDown within one step. Then any timer re-armed meanwhile goes too.
-    while (t_inLinkCallback == 0 && m_callbacksRunning.load() != 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    m_timers.KillAndWait(m_pollTimerId.exchange(0));
-    m_timers.KillAndWait(m_watchdogTimerId.exchange(0));
+    // The timers' callbacks use the members below; none may run once they start to go.
+    m_lineTimers.ShutDown();
     m_port.Close();
-}
-
-// --- State --------------------------------------------------------------------------------
-
-namespace {
-
-std::atomic<int> g_stateViolations{0};
-
-}  // namespace
-
-const char* CDeviceLink::StateName(ELinkState state) {
-    switch (state) {
-        case ELinkState::kClosed:
-            return "Closed";
-        case ELinkState::kLooking:
-            return "Looking";
-        case ELinkState::kSearching:
-            return "Searching";
-        case ELinkState::kPresent:
-            return "Present";
-    }
-    return "?";
-}
-
-bool CDeviceLink::Allowed(ELinkState from, ELinkState to) {
-    using S = ELinkState;
-    if (from == to || to == S::kClosed) {
-        return true;
-    }
-    switch (to) {
-        case S::kLooking:
-            return from == S::kClosed || from == S::kSearching || from == S::kPresent;
-        case S::kSearching:
-            return from == S::kClosed || from == S::kLooking || from == S::kPresent;
-        case S::kPresent:
-            return from == S::kSearching;
-        default:
-            return false;
-    }
-}
-
-int CDeviceLink::StateViolations() {
-    return g_stateViolations;
-}
-
-void CDeviceLink::Enter(ELinkState to) {
-    const ELinkState from = m_state.exchange(to);
-    if (!Allowed(from, to)) {
-        ++g_stateViolations;
-        std::fprintf(stderr, "Orvex Manager: the link moved from %s to %s\n", StateName(from),
-                     StateName(to));
-        assert(!"a move of the link's state that its list does not have");
-    }
 }
 
 // --- Port selection -------------------------------------------------------------------------
@@ -136,9 +49,9 @@ void CDeviceLink::OpenLink() {
         return;
     }
     if (m_port.Open(m_port.PortName(), 9600, static_cast<uint16_t>(m_portNumber - 1), this)) {
-        SetPane(StatusPane::Port, m_port.PortName());
+        CLinkWindow::SetPane(StatusPane::Port, m_port.PortName());
         StopLooking();
-        Enter(ELinkState::kSearching);
+        m_state.Enter(ELinkState::kSearching);
         return;
     }
     const SPortFailure& failure = m_port.LastFailure();
@@ -157,29 +70,25 @@ void CDeviceLink::CloseLink() {
     StopLooking();
     if (PortOpen()) {
         m_port.Close();
-        SetPane(StatusPane::Port, "CLOSE");
+        CLinkWindow::SetPane(StatusPane::Port, "CLOSE");
     }
-    Enter(ELinkState::kClosed);
+    m_state.Enter(ELinkState::kClosed);
 }
 
 void CDeviceLink::StartLink() {
     OpenLink();
-    IMessageTarget* target = LinkState().mainWindow.load();
-    if (PortOpen() && target) {
-        target->KillTimer(kStatusTimerId);
-        target->SetTimer(kStatusTimerId, kStatusTimerMs);
+    if (PortOpen()) {
+        CLinkWindow::RestartStatusTimer();
     }
-    SetPane(StatusPane::Connection, "Connecting...");
+    CLinkWindow::SetPane(StatusPane::Connection, "Connecting...");
 }
 
 void CDeviceLink::ChangePort(int portNumber) {
-    if (IMessageTarget* target = LinkState().mainWindow.load()) {
-        target->KillTimer(kStatusTimerId);
-    }
+    CLinkWindow::KillTimer(kStatusTimerId);
     StopPollTimer();
     StopWatchdog();
     LinkState().devicePresent = 0;
-    SetPane(StatusPane::Connection, "Disconnected");
+    CLinkWindow::SetPane(StatusPane::Connection, "Disconnected");
     CloseLink();
     // The old port settles before the new one is opened.
     m_clock.Sleep(kPortSettleMs);
@@ -188,47 +97,16 @@ void CDeviceLink::ChangePort(int portNumber) {
     StartLink();
 }
 
-bool CDeviceLink::DeviceMissing(const SPortFailure& failure) {
-    return failure.step == EPortStep::kOpen &&
-           (failure.error == ENOENT || failure.error == ENODEV || failure.error == ENXIO);
-}
-
 void CDeviceLink::StartLooking() {
-    Enter(ELinkState::kLooking);
-    if (IMessageTarget* target = LinkState().mainWindow.load()) {
-        target->SetTimer(kReopenTimerId, kReopenTimerMs);
-    }
+    m_state.Enter(ELinkState::kLooking);
+    CLinkWindow::SetTimer(kReopenTimerId, kReopenTimerMs);
 }
 
 // Only the timer: the state moves on with what ends the looking (the port opens or closes).
 void CDeviceLink::StopLooking() {
-    if (m_state != ELinkState::kLooking) {
-        return;
+    if (m_state.Get() == ELinkState::kLooking) {
+        CLinkWindow::KillTimer(kReopenTimerId);
     }
-    if (IMessageTarget* target = LinkState().mainWindow.load()) {
-        target->KillTimer(kReopenTimerId);
-    }
-}
-
-std::string CDeviceLink::WhyAbsent() const {
-    const std::string where = m_port.PortName() + " (" + m_port.DevicePath() + ")";
-    const std::string choose = "Communication > Configuration";
-    if (LookingForDevice()) {
-        return where +
-               " is not there: the adapter is unplugged. Orvex Manager opens it again "
-               "as soon as it is plugged in.";
-    }
-    if (!PortOpen()) {
-        std::string text = m_port.PortName() + " is not open";
-        if (!m_port.LastError().empty()) {
-            text += ": " + m_port.LastError();
-        }
-        return text + ".\nChoose the pager's device in " + choose + ".";
-    }
-    return "No device answers on " + where +
-           ".\nCheck that the pager is connected and switched "
-           "on, and that it is on this device (" +
-           choose + ").";
 }
 
 void CDeviceLink::OnPortHungUp(int opening) {
@@ -238,17 +116,15 @@ void CDeviceLink::OnPortHungUp(int opening) {
     StopPollTimer();
     StopWatchdog();
     m_port.Close();
-    SetPane(StatusPane::Port, "CLOSE");
+    CLinkWindow::SetPane(StatusPane::Port, "CLOSE");
     StartLooking();
     // The rest is a lost link: "Disconnected", and a running transfer ends as after a time-out.
-    Post(kMsgFailure, kFailureLinkLost, 0);
+    CLinkWindow::Post(kMsgFailure, kFailureLinkLost, 0);
 }
 
 void CDeviceLink::OnReopenTimer() {
     if (PortOpen()) {
-        if (IMessageTarget* target = LinkState().mainWindow.load()) {
-            target->KillTimer(kReopenTimerId);
-        }
+        CLinkWindow::KillTimer(kReopenTimerId);
         return;
     }
     if (!LookingForDevice() ||
@@ -256,14 +132,11 @@ void CDeviceLink::OnReopenTimer() {
         return;  // not back yet; the timer tries again
     }
     StopLooking();
-    Enter(ELinkState::kSearching);
-    SetPane(StatusPane::Port, m_port.PortName());
+    m_state.Enter(ELinkState::kSearching);
+    CLinkWindow::SetPane(StatusPane::Port, m_port.PortName());
     LinkState().devicePresent = 0;
-    if (IMessageTarget* target = LinkState().mainWindow.load()) {
-        target->KillTimer(kStatusTimerId);
-        target->SetTimer(kStatusTimerId, kStatusTimerMs);
-    }
-    SetPane(StatusPane::Connection, "Connecting...");
+    CLinkWindow::RestartStatusTimer();
+    CLinkWindow::SetPane(StatusPane::Connection, "Connecting...");
     RestartPolling();
 }
 
@@ -301,99 +174,20 @@ void CDeviceLink::RestartPolling() {
     StartPollTimer();
 }
 
-void CDeviceLink::StartWatchdog() {
-    std::lock_guard lock(m_lineMutex);
-    StopWatchdog();
-    if (m_shuttingDown) {
-        return;
-    }
-    m_watchdogTimerId = m_timers.Start(kWatchdogPeriodMs, [this] {
-        const CCallbackScope scope(m_callbacksRunning);
-        OnWatchdog();
-    });
-}
-
-void CDeviceLink::StartPollTimer() {
-    std::lock_guard lock(m_lineMutex);
-    StopPollTimer();
-    if (m_shuttingDown) {
-        return;
-    }
-    m_pollTimerId = m_timers.Start(kPollPeriodMs, [this] {
-        const CCallbackScope scope(m_callbacksRunning);
-        OnPollTick();
-    });
-}
-
-void CDeviceLink::StopPollTimer() {
-    std::lock_guard lock(m_lineMutex);
-    if (const uint32_t id = m_pollTimerId.exchange(0)) {
-        m_timers.Kill(id);
-    }
-}
-
-void CDeviceLink::StopWatchdog() {
-    std::lock_guard lock(m_lineMutex);
-    if (const uint32_t id = m_watchdogTimerId.exchange(0)) {
-        m_timers.Kill(id);
-    }
-}
-
 void CDeviceLink::OnPollTick() {
     SendByte(kPoll);
 }
 
 // --- Frames ---------------------------------------------------------------------------------
 
-uint8_t CDeviceLink::Checksum(const uint8_t* bytes, int length) {
-    unsigned sum = 0;
-    for (int i = 0; i < length; ++i) {
-        sum += bytes[i];
-    }
-    return static_cast<uint8_t>(sum);
-}
-
-bool CDeviceLink::IsControlByte(uint8_t byte) {
-    return byte == kStx || byte == kEtx || byte == kEot || byte == kAck || byte == kNak;
-}
-
 void CDeviceLink::BuildFrame(uint8_t command, const uint8_t* payload, int length) {
-    if (length < 0 || length > kSendFrameSize - 5) {
-        length = 0;
-    }
-    m_sendFrame[0] = command;
-    m_sendFrame[1] = static_cast<uint8_t>(length >> 8);
-    m_sendFrame[2] = static_cast<uint8_t>(length & 0xFF);
-    if (length > 0) {
-        std::memcpy(m_sendFrame + 3, payload, static_cast<size_t>(length));
-    }
-    m_sendFrame[3 + length] = Checksum(m_sendFrame, 3 + length);
-    m_sendFrame[4 + length] = kFrameTrailer;
+    m_frames.Build(command, payload, length);
     m_frameCommand = command;
 }
 
 void CDeviceLink::PrepareFrame(uint8_t command, const uint8_t* payload, int length) {
     BuildFrame(command, payload, length);
     m_sendPending = 1;
-}
-
-int CDeviceLink::SendFrameLength() const {
-    return (m_sendFrame[1] << 8 | m_sendFrame[2]) + 5;
-}
-
-bool CDeviceLink::ValidateFrame(const uint8_t* unit, int length, int minPayload) {
-    const int copied = length < kRecvFrameSize ? length : kRecvFrameSize;
-    std::memcpy(m_recvFrame, unit, static_cast<size_t>(copied));
-    if (copied < 4) {
-        return false;
-    }
-    const int n = m_recvFrame[1] << 8 | m_recvFrame[2];
-    if (3 + n >= copied) {
-        return false;
-    }
-    // A frame shorter than its layout would be read from what an earlier frame left in the
-    // buffer: it is as bad as one with a wrong checksum.
-    return n >= minPayload && m_recvFrame[3 + n] == Checksum(m_recvFrame, 3 + n);
 }
 
 void CDeviceLink::NakInvalidFrame() {
@@ -411,40 +205,31 @@ void CDeviceLink::AssembleFrames() {
     uint8_t unit[CRecvQueue::kSize];
     for (;;) {
         const int n = queue.Count();
-        if (n == 0) {
-            // The receive thread may have pushed since Count(): a plain Reset would drop the
-            // start of the next unit, and the device would wait for an ACK that never comes.
-            queue.ResetIfEmpty();
-            return;
-        }
-        const uint8_t first = queue.Peek(0);
-        int length = 1;
-        if (!IsControlByte(first)) {
-            // A frame: its length is read only once both length bytes are here, and it is
-            // dispatched only whole. A control byte is always a unit of its own.
-            if (n < 3) {
-                length = 0;
-            } else {
-                const int payload = queue.Peek(1) << 8 | queue.Peek(2);
-                if (payload > kMaxDevicePayload) {
-                    // No such frame fits the receive frame buffer, and its end cannot be found:
-                    // refuse it and drop what is queued; the device sends again.
-                    StopWatchdog();
-                    LinkState().timeoutCount = 0;
-                    queue.PopInto(unit, n);
-                    NakInvalidFrame();
-                    continue;
+        int length = 0;
+        switch (CLinkFrames::Head(queue, n, length)) {
+            case CLinkFrames::EHead::kEmpty:
+                // The receive thread may have pushed since Count(): a plain Reset would drop
+                // the start of the next unit, and the device would wait for an ACK that never
+                // comes.
+                queue.ResetIfEmpty();
+                return;
+            case CLinkFrames::EHead::kPartial:
+                // The rest of the unit is on its way. Keep a watchdog on it: if it never
+                // comes, the time-out discards the part that is here.
+                if (!WatchdogRunning()) {
+                    StartWatchdog();
                 }
-                length = payload + 4 <= n ? payload + 4 : 0;
-            }
-        }
-        if (length == 0) {
-            // The rest of the unit is on its way. Keep a watchdog on it: if it never comes,
-            // the time-out discards the part that is here.
-            if (!WatchdogRunning()) {
-                StartWatchdog();
-            }
-            return;
+                return;
+            case CLinkFrames::EHead::kOversized:
+                // No such frame fits the receive frame buffer, and its end cannot be found:
+                // refuse it and drop what is queued; the device sends again.
+                StopWatchdog();
+                LinkState().timeoutCount = 0;
+                queue.PopInto(unit, n);
+                NakInvalidFrame();
+                continue;
+            case CLinkFrames::EHead::kUnit:
+                break;
         }
         StopWatchdog();
         LinkState().timeoutCount = 0;
@@ -483,38 +268,40 @@ void CDeviceLink::Dispatch(const uint8_t* unit, int length) {
             break;
         case kCmdDeviceA2:
         case kCmdDeviceBF:
-            if (ValidateFrame(unit, length)) {
-                SendByte(kAck);
-                Post(unit[0] == kCmdDeviceA2 ? kMsgFrameA2 : kMsgFrameBF, 0, self);
-            } else {
-                NakInvalidFrame();
+            if (AcceptFrame(unit, length, 0, 0)) {
+                CLinkWindow::Post(unit[0] == kCmdDeviceA2 ? kMsgFrameA2 : kMsgFrameBF, 0, self);
             }
             break;
         case kCmdStatusReply:
-            if (m_frameCommand != kCmdStatusRequest) {
-                SendByte(kNak);
-            } else if (ValidateFrame(unit, length, kStatusReplyPayload)) {
-                SendByte(kAck);
-                Send(kMsgStatusReply, 0, self);
-            } else {
-                NakInvalidFrame();
+            if (AcceptFrame(unit, length, kCmdStatusRequest, kStatusReplyPayload)) {
+                CLinkWindow::Send(kMsgStatusReply, 0, self);
             }
             break;
         case kCmdRecord:
-            if (m_frameCommand != kCmdRecordRequest) {
-                SendByte(kNak);
-            } else if (ValidateFrame(unit, length, kRecordMinPayload)) {
-                ++m_transferred;
-                SendByte(kAck);
-                Send(kMsgRecord, 0, self);
-            } else {
-                NakInvalidFrame();
+            if (AcceptFrame(unit, length, kCmdRecordRequest, kRecordMinPayload)) {
+                m_transfer.CountOne();
+                CLinkWindow::Send(kMsgRecord, 0, self);
             }
             break;
         default:
             HandleRejection();
             break;
     }
+}
+
+// A frame from the device: refused when it answers nothing the PC asked (`request`, 0 when
+// any may come), sent again when it is not whole, else acknowledged. True when acknowledged.
+bool CDeviceLink::AcceptFrame(const uint8_t* unit, int length, uint8_t request, int minPayload) {
+    if (request != 0 && m_frameCommand != request) {
+        SendByte(kNak);
+        return false;
+    }
+    if (!m_frames.Validate(unit, length, minPayload)) {
+        NakInvalidFrame();
+        return false;
+    }
+    SendByte(kAck);
+    return true;
 }
 
 void CDeviceLink::HandleAck() {
@@ -537,7 +324,7 @@ void CDeviceLink::HandleAck() {
             }
             break;
         case kStx:
-            SendRecorded(m_sendFrame, SendFrameLength());
+            SendRecorded(m_frames.Sent(), m_frames.SentLength());
             break;
         case kEtx:
             SendByte(kEot);
@@ -553,12 +340,12 @@ void CDeviceLink::HandleAck() {
                     RestartPolling();
                     state.retry = 0;
                 }
-                if (m_state == ELinkState::kSearching) {
-                    Enter(ELinkState::kPresent);
+                if (m_state.Get() == ELinkState::kSearching) {
+                    m_state.Enter(ELinkState::kPresent);
                 }
                 if (!state.devicePresent) {
                     state.devicePresent = 1;
-                    Send(kMsgConnected, 0, kStatusTimerMs);
+                    CLinkWindow::Send(kMsgConnected, 0, kStatusTimerMs);
                 }
             }
             break;
@@ -570,52 +357,55 @@ void CDeviceLink::HandleAck() {
             break;
         case kCmdOpenBook:
             m_sendPending = 0;
-            Post(kMsgOpenAnswered, 0, self);
+            CLinkWindow::Post(kMsgOpenAnswered, 0, self);
             SendByte(kEtx);
             break;
         case kCmdUploadStart:
-            m_sendPending = 0;
-            SendByte(kEtx);
-            if (m_upload) {
-                Send(kMsgNextRow, 0, self);
-                m_sendPending = 1;
-            }
+            OnPhaseStartAccepted(CTransfer::EPhase::kUploadRows, kMsgNextRow);
             break;
         case kCmdUploadRow:
-            if (m_upload) {
-                ++m_transferred;
-                Send(kMsgNextRow, 0, self);
-                m_sendPending = 0;
-                if (m_transferred == m_expected) {
-                    SendByte(kEtx);
-                    Post(kMsgRowsDone, 0, self);
-                } else {
-                    SendRecorded(m_sendFrame, SendFrameLength());
-                }
-            }
+            OnRecordAccepted(CTransfer::EPhase::kUploadRows, kMsgNextRow);
             break;
         case kCmdGroupStart:
-            m_sendPending = 0;
-            SendByte(kEtx);
-            if (m_groupUpload) {
-                Send(kMsgNextGroup, 0, self);
-                m_sendPending = 1;
-            }
+            OnPhaseStartAccepted(CTransfer::EPhase::kUploadGroups, kMsgNextGroup);
             break;
         case kCmdUploadGroup:
-            if (m_groupUpload) {
-                ++m_transferred;
-                Send(kMsgNextGroup, 0, self);
-                m_sendPending = 0;
-                if (m_transferred == m_expected) {
-                    SendByte(kEtx);
-                } else {
-                    SendRecorded(m_sendFrame, SendFrameLength());
-                }
-            }
+            OnRecordAccepted(CTransfer::EPhase::kUploadGroups, kMsgNextGroup);
             break;
         default:
             break;
+    }
+}
+
+// The first frame of an upload's phase (0xC5 for the rows, 0xC7 for the groups) was
+// accepted: ETX ends this turn, and the phase's first record is prepared for the next.
+void CDeviceLink::OnPhaseStartAccepted(CTransfer::EPhase phase, uint32_t nextMessage) {
+    m_sendPending = 0;
+    SendByte(kEtx);
+    if (m_transfer.Is(phase)) {
+        CLinkWindow::Send(nextMessage, 0, reinterpret_cast<intptr_t>(this));
+        m_sendPending = 1;
+    }
+}
+
+// A row or group was accepted: the next one goes at once, or ETX after the last (and, for the
+// rows, the notice that the second phase may begin). Whether this was the last one is settled
+// before the handler moves the transfer on.
+void CDeviceLink::OnRecordAccepted(CTransfer::EPhase phase, uint32_t nextMessage) {
+    if (!m_transfer.Is(phase)) {
+        return;
+    }
+    const intptr_t self = reinterpret_cast<intptr_t>(this);
+    const bool last = m_transfer.CountOne();
+    CLinkWindow::Send(nextMessage, 0, self);
+    m_sendPending = 0;
+    if (!last) {
+        SendRecorded(m_frames.Sent(), m_frames.SentLength());
+        return;
+    }
+    SendByte(kEtx);
+    if (phase == CTransfer::EPhase::kUploadRows) {
+        CLinkWindow::Post(kMsgRowsDone, 0, self);
     }
 }
 
@@ -624,7 +414,7 @@ void CDeviceLink::HandleRejection() {
     if (m_lastSent == kCmdOpenBook) {
         // The device refused to open its book: it is locked.
         m_sendPending = 0;
-        Post(kMsgOpenAnswered, 1, reinterpret_cast<intptr_t>(this));
+        CLinkWindow::Post(kMsgOpenAnswered, 1, reinterpret_cast<intptr_t>(this));
         StopPollTimer();
         StopWatchdog();
         RestartPolling();
@@ -634,7 +424,7 @@ void CDeviceLink::HandleRejection() {
             state.rejectionCount = 0;
             StopPollTimer();
             StopWatchdog();
-            Post(kMsgFailure, 0, 0);
+            CLinkWindow::Post(kMsgFailure, 0, 0);
             return;
         }
     } else {
@@ -653,10 +443,6 @@ void CDeviceLink::OnReceiveHook() {
     }
 }
 
-bool CDeviceLink::TransferRunning() const {
-    return m_download || m_upload || m_groupUpload;
-}
-
 void CDeviceLink::OnWatchdog() {
     CLinkState& state = LinkState();
     if (!PortOpen()) {
@@ -669,7 +455,7 @@ void CDeviceLink::OnWatchdog() {
     int count = state.timeoutCount;
     for (;;) {
         m_clock.Sleep(kWatchdogStepMs);
-        if (m_shuttingDown) {
+        if (m_lineTimers.ShuttingDown()) {
             return;
         }
         if (!state.replyWait) {
@@ -678,7 +464,7 @@ void CDeviceLink::OnWatchdog() {
             return;
         }
         const uint32_t elapsed = m_clock.TickCount() - t0;
-        const bool uploading = m_upload || m_groupUpload;
+        const bool uploading = m_transfer.Uploading();
         count = state.timeoutCount;
         if (count == 0 && !uploading && elapsed > kReplyWaitMs) {
             count = 1;
@@ -703,15 +489,15 @@ void CDeviceLink::OnWatchdog() {
     m_port.Queue().Reset();
     if (count < kLostAfterTimeouts) {
         state.timeoutCount = count;
-        if (TransferRunning()) {
-            Post(kMsgFailure, count, 0);
+        if (m_transfer.HoldsLine()) {
+            CLinkWindow::Post(kMsgFailure, count, 0);
         }
         state.retry = 1;
         RestartPolling();
         return;
     }
     state.timeoutCount = 0;
-    Post(kMsgFailure, kFailureLinkLost, 0);
+    CLinkWindow::Post(kMsgFailure, kFailureLinkLost, 0);
     StopPollTimer();
     StopWatchdog();
 }
@@ -725,69 +511,37 @@ void CDeviceLink::FailureStopLink(int w, int s) {
     }
     m_sendPending = 0;
     m_frameCommand = 0;
-    m_expected = 1;
-    m_transferred = 0;
+    m_transfer.ForgetCounts();
 }
 
 void CDeviceLink::FailureResumeStatus(int w, int s) {
-    CLinkState& state = LinkState();
-    IMessageTarget* target = state.mainWindow.load();
     // A device that keeps rejecting (w = 0 without Stop) is treated like a lost one, so that
     // polling resumes by itself instead of waiting for the port to be reopened.
     const bool lost = w == kFailureLinkLost || (w == 0 && s != kFailureStopped);
     if (lost && s != kFailureStopped) {
-        SetPane(StatusPane::Connection, "Disconnected");
+        CLinkWindow::SetPane(StatusPane::Connection, "Disconnected");
     }
     if (lost || s == kFailureStopped) {
-        if (m_state == ELinkState::kPresent) {
-            Enter(ELinkState::kSearching);
+        if (m_state.Get() == ELinkState::kPresent) {
+            m_state.Enter(ELinkState::kSearching);
         }
-        state.devicePresent = 0;
-        if (target) {
-            target->KillTimer(kStatusTimerId);
-            target->SetTimer(kStatusTimerId, kStatusTimerMs);
-        }
+        LinkState().devicePresent = 0;
+        CLinkWindow::RestartStatusTimer();
     }
 }
 
 void CDeviceLink::OnStatusTimer(int maxPersonal, bool busy) {
-    IMessageTarget* target = LinkState().mainWindow.load();
-    if (target) {
-        target->KillTimer(kStatusTimerId);
-    }
+    CLinkWindow::KillTimer(kStatusTimerId);
     if (LinkState().devicePresent) {
         // A status request replaces the prepared frame, so none is made while a transfer
         // holds it.
-        if (maxPersonal == 200 && !busy && !TransferRunning()) {
-            Send(kMsgBuildStatus, 0, reinterpret_cast<intptr_t>(this));
+        if (maxPersonal == 200 && !busy && !m_transfer.HoldsLine()) {
+            CLinkWindow::Send(kMsgBuildStatus, 0, reinterpret_cast<intptr_t>(this));
             m_sendPending = 1;
         }
-        if (target) {
-            target->SetTimer(kStatusTimerId, kStatusTimerMs);
-        }
+        CLinkWindow::SetTimer(kStatusTimerId, kStatusTimerMs);
     } else {
         RestartPolling();
-    }
-}
-
-// --- Messages -------------------------------------------------------------------------------
-
-void CDeviceLink::Post(uint32_t message, intptr_t wParam, intptr_t lParam) {
-    if (IMessageTarget* target = LinkState().mainWindow.load()) {
-        target->PostMessage(message, wParam, lParam);
-    }
-}
-
-intptr_t CDeviceLink::Send(uint32_t message, intptr_t wParam, intptr_t lParam) {
-    if (IMessageTarget* target = LinkState().mainWindow.load()) {
-        return target->SendMessage(message, wParam, lParam);
-    }
-    return 0;
-}
-
-void CDeviceLink::SetPane(StatusPane pane, const std::string& text) {
-    if (IMessageTarget* target = LinkState().mainWindow.load()) {
-        target->SetPaneText(pane, text);
     }
 }
 

@@ -10,8 +10,13 @@
 #include "link/CommPort.h"
 #include "link/ErrorReport.h"
 #include "link/LinkCodes.h"
+#include "link/LinkFrames.h"
+#include "link/LinkStates.h"
+#include "link/LinkTimers.h"
 #include "link/MessageTarget.h"
+#include "link/PortDiagnosis.h"
 #include "link/TimerService.h"
+#include "link/Transfer.h"
 
 namespace orvex {
 
@@ -33,7 +38,7 @@ namespace orvex {
 //   Searching, Present --OnPortHungUp: the port hangs up-->          Looking
 //   any       --CloseLink (also inside ChangePort)-->                Closed
 //
-// Enter() checks each move against that list; a move it does not hold is counted
+// CLinkStates::Enter checks each move against that list; a move it does not hold is counted
 // (StateViolations, which the tests check) and stops a debug build. The watchdog acts only
 // while the port is open: one left running by a port that has since closed has nothing to
 // wait for. Dispatch reads any unit it is given, as the record decoding is also used without
@@ -56,19 +61,12 @@ namespace orvex {
 // are serialised by one lock, held around each step and never across a window message.
 class CDeviceLink {
   public:
-    static constexpr int kSendFrameSize = 1024;
+    static constexpr int kSendFrameSize = CLinkFrames::kSendFrameSize;
 
-    enum class ELinkState : uint8_t {
-        kClosed,     // no port open, none looked for
-        kLooking,    // the device file is missing; the reopen timer tries it every 2 s
-        kSearching,  // the port is open; polling, no device has answered yet
-        kPresent,    // a device answered the poll and the EOT
-    };
-    static const char* StateName(ELinkState state);
-    // Whether the list above has the move.
-    static bool Allowed(ELinkState from, ELinkState to);
-    // Moves this process's links made that the list does not have.
-    static int StateViolations();
+    using ELinkState = CLinkStates::EState;
+    static const char* StateName(ELinkState state) { return CLinkStates::Name(state); }
+    static bool Allowed(ELinkState from, ELinkState to) { return CLinkStates::Allowed(from, to); }
+    static int StateViolations() { return CLinkStates::Violations(); }
 
     // The program's link: the system clock, the process's timer facility and its own port.
     CDeviceLink();
@@ -97,21 +95,25 @@ class CDeviceLink {
     // ...on the reopen timer (window timer 1), every two seconds, until the same device file
     // opens again; then polling resumes. A device missing at OpenLink is looked for the same way.
     void OnReopenTimer();
-    bool LookingForDevice() const { return m_state == ELinkState::kLooking; }
-    ELinkState State() const { return m_state; }
+    bool LookingForDevice() const { return m_state.Get() == ELinkState::kLooking; }
+    ELinkState State() const { return m_state.Get(); }
     // The failure is a device file that is not there (an adapter not plugged in).
-    static bool DeviceMissing(const SPortFailure& failure);
+    static bool DeviceMissing(const SPortFailure& failure) {
+        return CPortDiagnosis::DeviceMissing(failure);
+    }
     // Why no device is present, for the user: the port is not open (and why), the device is
     // being looked for, or nothing answers on the open port.
-    std::string WhyAbsent() const;
+    std::string WhyAbsent() const {
+        return CPortDiagnosis::WhyAbsent(m_port, LookingForDevice(), PortOpen() != 0);
+    }
 
     // Line operations.
     void RestartPolling();
     bool SendRecorded(const uint8_t* bytes, int length);
     bool SendByte(uint8_t byte) { return SendRecorded(&byte, 1); }
-    void StartWatchdog();
-    void StopPollTimer();
-    void StopWatchdog();
+    void StartWatchdog() { m_lineTimers.StartWatchdog(); }
+    void StopPollTimer() { m_lineTimers.StopPoll(); }
+    void StopWatchdog() { m_lineTimers.StopWatchdog(); }
 
     // On 0x401: takes every complete unit out of the receive queue and dispatches it.
     void AssembleFrames();
@@ -142,7 +144,8 @@ class CDeviceLink {
     // Members read and written by the transfers, the status display and the tests.
     CCommPort& Port() { return m_port; }
     int PortOpen() const {
-        return m_state == ELinkState::kSearching || m_state == ELinkState::kPresent ? 1 : 0;
+        return m_state.Get() == ELinkState::kSearching || m_state.Get() == ELinkState::kPresent ? 1
+                                                                                                : 0;
     }
     int PortNumber() const { return m_portNumber; }
     void SetPortNumber(int number) { m_portNumber = number; }
@@ -153,73 +156,52 @@ class CDeviceLink {
     void SetFrameCommand(uint8_t command) { m_frameCommand = command; }
     bool SendPending() const { return m_sendPending != 0; }
     void SetSendPending(bool on) { m_sendPending = on ? 1 : 0; }
-    bool Downloading() const { return m_download != 0; }
-    void SetDownloading(bool on) { m_download = on ? 1 : 0; }
-    bool Uploading() const { return m_upload != 0; }
-    void SetUploading(bool on) { m_upload = on ? 1 : 0; }
-    bool UploadingGroups() const { return m_groupUpload != 0; }
-    void SetUploadingGroups(bool on) { m_groupUpload = on ? 1 : 0; }
-    int ExpectedCount() const { return m_expected; }
-    void SetExpectedCount(int n) { m_expected = n; }
-    int TransferredCount() const { return m_transferred; }
-    void SetTransferredCount(int n) { m_transferred = n; }
-    const uint8_t* RecvFrame() const { return m_recvFrame; }
-    const uint8_t* SendFrame() const { return m_sendFrame; }
-    int SendFrameLength() const;
-    bool PollTimerRunning() const { return m_pollTimerId != 0; }
-    bool WatchdogRunning() const { return m_watchdogTimerId != 0; }
+    // The transfer that runs now: its phase, counts and group slots.
+    CTransfer& Transfer() { return m_transfer; }
+    const CTransfer& Transfer() const { return m_transfer; }
+    const uint8_t* RecvFrame() const { return m_frames.Received(); }
+    const uint8_t* SendFrame() const { return m_frames.Sent(); }
+    int SendFrameLength() const { return m_frames.SentLength(); }
+    bool PollTimerRunning() const { return m_lineTimers.PollRunning(); }
+    bool WatchdogRunning() const { return m_lineTimers.WatchdogRunning(); }
     CErrorReport& Errors() { return m_errors; }
 
-    static uint8_t Checksum(const uint8_t* bytes, int length);
-    static bool IsControlByte(uint8_t byte);
+    static uint8_t Checksum(const uint8_t* bytes, int length) {
+        return CLinkFrames::Checksum(bytes, length);
+    }
 
   private:
     void RecordSent(uint8_t byte);
     void WriteUnrecorded(uint8_t byte);
     void NakInvalidFrame();
-    // Copies the unit into the receive frame buffer; true when it is a whole frame with a
-    // payload of at least minPayload bytes and a right checksum.
-    bool ValidateFrame(const uint8_t* unit, int length, int minPayload = 0);
+    bool AcceptFrame(const uint8_t* unit, int length, uint8_t request, int minPayload);
     void HandleAck();
     void HandleRejection();
-    void StartPollTimer();
-    void Post(uint32_t message, intptr_t wParam, intptr_t lParam);
-    intptr_t Send(uint32_t message, intptr_t wParam, intptr_t lParam);
-    void SetPane(StatusPane pane, const std::string& text);
-    bool TransferRunning() const;
+    void OnPhaseStartAccepted(CTransfer::EPhase phase, uint32_t nextMessage);
+    void OnRecordAccepted(CTransfer::EPhase phase, uint32_t nextMessage);
+    void StartPollTimer() { m_lineTimers.StartPoll(); }
     void StartLooking();
     void StopLooking();
-    void Enter(ELinkState to);
 
     static constexpr uint32_t kPortSettleMs = 100;
 
     CCommPort m_port;
-    std::atomic<ELinkState> m_state{ELinkState::kClosed};
+    CLinkStates m_state{ELinkState::kClosed};
     int m_portNumber = 1;
-    std::atomic<uint32_t> m_pollTimerId{0};
-    std::atomic<uint32_t> m_watchdogTimerId{0};
     std::atomic<uint8_t> m_previousSent{kPoll};
     std::atomic<uint8_t> m_lastSent{kPoll};
     std::atomic<uint8_t> m_lastRejected{0};
     std::atomic<int> m_sendPending{0};
-    std::atomic<int> m_download{0};
-    std::atomic<int> m_upload{0};
-    std::atomic<int> m_groupUpload{0};
     std::atomic<uint8_t> m_frameCommand{0};
-    int m_expected = 1;
-    int m_transferred = 0;
-    uint8_t m_recvFrame[kRecvFrameSize] = {};
-    uint8_t m_sendFrame[kSendFrameSize] = {};
+    CTransfer m_transfer;
+    CLinkFrames m_frames;
     CErrorReport m_errors;
 
-    ITimerService& m_timers;
     IClock& m_clock;
     IByteSink* m_sink;
     std::recursive_mutex m_lineMutex;
-    std::atomic<bool> m_shuttingDown{false};
-    // Timer callbacks of this link running now, on the timer thread: the destructor waits for
-    // them, including one whose timer was already killed (a watchdog restarted by a reply).
-    std::atomic<int> m_callbacksRunning{0};
+    // Last, so that it is built when the callbacks it is given may run.
+    CLinkTimers m_lineTimers;
 };
 
 }  // namespace orvex

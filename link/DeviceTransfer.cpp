@@ -34,14 +34,6 @@ void PutNumber(std::vector<uint8_t>& out, int number) {
 
 }  // namespace
 
-bool SGroupSlot::Add(const SGroupMember& member) {
-    if (count < 0 || count >= kMaxMembers) {
-        return false;
-    }
-    members[static_cast<size_t>(count++)] = member;
-    return true;
-}
-
 int CDeviceTransfer::FieldLength(int code) {
     // The default address is a number, and so has no text length.
     const int column = F::ColumnOfCode(code);
@@ -72,7 +64,8 @@ void CDeviceTransfer::ReadStatusReply() {
     m_maxPersonal = frame[3] << 8 | frame[4];
     m_devicePersonal = frame[5] << 8 | frame[6];
     m_deviceGroups = frame[7];
-    if (m_link.Downloading() || m_link.Uploading()) {
+    const CTransfer& transfer = m_link.Transfer();
+    if (transfer.Is(CTransfer::EPhase::kDownload) || transfer.Is(CTransfer::EPhase::kUploadRows)) {
         m_link.PrepareFrame(kCmdOpenBook, nullptr, 0);
     }
 }
@@ -145,7 +138,7 @@ bool CDeviceTransfer::DecodeGroup(int index) {
     }
     const uint8_t* frame = m_link.RecvFrame();
     const int end = 3 + (frame[1] << 8 | frame[2]);
-    SGroupSlot& slot = m_slots[static_cast<size_t>(index)];
+    SGroupSlot& slot = Slot(index);
     slot = SGroupSlot();
     slot.iCID = slot.iEIdx = frame[3] << 8 | frame[4];
     // Only the mark itself is skipped, so a name that begins with "¡" (the mark's byte value)
@@ -194,8 +187,7 @@ void CDeviceTransfer::BuildPersonalFrame() {
 }
 
 void CDeviceTransfer::BuildGroupRowFrame(int slot) {
-    BuildGroupPayload(m_slots[static_cast<size_t>(std::clamp(slot, 0, kGroupSlots - 1))], false,
-                      kCmdUploadRow);
+    BuildGroupPayload(Slot(std::clamp(slot, 0, kGroupSlots - 1)), false, kCmdUploadRow);
 }
 
 void CDeviceTransfer::BuildGroupRowFrame(const SGroupSlot& slot) {
@@ -203,8 +195,7 @@ void CDeviceTransfer::BuildGroupRowFrame(const SGroupSlot& slot) {
 }
 
 void CDeviceTransfer::BuildGroupFrame(int slot) {
-    BuildGroupPayload(m_slots[static_cast<size_t>(std::clamp(slot, 0, kGroupSlots - 1))], true,
-                      kCmdUploadGroup);
+    BuildGroupPayload(Slot(std::clamp(slot, 0, kGroupSlots - 1)), true, kCmdUploadGroup);
 }
 
 void CDeviceTransfer::BuildGroupPayload(const SGroupSlot& slot, bool withMembers, uint8_t command) {

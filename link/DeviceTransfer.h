@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -11,33 +10,13 @@
 
 namespace orvex {
 
-// One group as a transfer holds it: its number and entry index, its name, and the addresses
-// of personal entries that belong to it.
-struct SGroupMember {
-    int iCID = 0;
-    int iEIdx = 0;
-    uint8_t kind = 0;  // the number of its EAddressKind
-};
-
-struct SGroupSlot {
-    static constexpr int kMaxMembers = CContactFields::kMaxGroupMembers;
-    int count = 0;
-    int iCID = 0;
-    int iEIdx = 0;
-    std::string name;
-    std::array<SGroupMember, kMaxMembers> members{};
-
-    // Appends a member; false (and nothing stored) when the slot is full.
-    bool Add(const SGroupMember& member);
-};
-
-// The main window's device object: the link engine, the device's capacity and counts as the
-// status reply gave them, one personal record and the twenty group slots of a transfer, and
-// the error reports the main window raises through it. It also lays records out in frames and
-// reads them back.
+// The main window's device object: the link engine (which owns the running transfer), the
+// device's capacity and counts as the status reply gave them, one personal record, and the
+// error reports the main window raises through it. It lays records out in frames and reads
+// them back, into and out of the transfer's group slots.
 class CDeviceTransfer {
   public:
-    static constexpr int kGroupSlots = CContactFields::kMaxGroups;
+    static constexpr int kGroupSlots = CTransfer::kGroupSlots;
     static constexpr int kGroupNameLength = CContactFields::kGroupNameLength;
     // Bytes inside a record's payload.
     static constexpr uint8_t kPersonalMark = 0xA0;
@@ -61,15 +40,10 @@ class CDeviceTransfer {
     int DevicePersonalCount() const { return m_devicePersonal; }
     int DeviceGroupCount() const { return m_deviceGroups; }
     int PcRowCount() const { return m_pcRowCount; }
-    // Groups to send in an upload's second phase.
-    int GroupCount() const { return m_groupCount; }
-    void SetGroupCount(int count) { m_groupCount = count; }
-    // Groups handled so far in this transfer, and so the next slot's index.
-    int GroupCounter() const { return m_groupCounter; }
-    void SetGroupCounter(int counter) { m_groupCounter = counter; }
 
     CContactRecord& Record() { return m_record; }
-    SGroupSlot& Slot(int index) { return m_slots[static_cast<size_t>(index)]; }
+    // The running transfer's group slots, which the records are read into and built from.
+    SGroupSlot& Slot(int index) { return m_link.Transfer().Slot(index); }
 
     // 0x407: the status request 0xC1 carrying the PC's row count (low 16 bits).
     void BuildStatusRequest(int pcRows);
@@ -109,13 +83,10 @@ class CDeviceTransfer {
 
     CDeviceLink m_link;
     CContactRecord m_record;
-    std::array<SGroupSlot, kGroupSlots> m_slots{};
     int m_maxPersonal = 200;
     int m_devicePersonal = 0;
     int m_deviceGroups = 0;
-    int m_groupCount = 0;
     int m_pcRowCount = 0;
-    int m_groupCounter = 0;
     CErrorReport m_errors;
 };
 

@@ -17,6 +17,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "link/CommPort.h"
+
 namespace orvex {
 
 namespace fs = std::filesystem;
@@ -465,6 +467,32 @@ std::string CPortDiagnosis::Explain(const SPortFailure& failure, const SSystem& 
     }
     return text + "Check that the adapter is plugged in and try again, or choose another port in " +
            kConfiguration + ".\n";
+}
+
+std::string CPortDiagnosis::WhyAbsent(const CCommPort& port, bool looking, bool open) {
+    const std::string where = port.PortName() + " (" + port.DevicePath() + ")";
+    const std::string choose = "Communication > Configuration";
+    if (looking) {
+        return where +
+               " is not there: the adapter is unplugged. Orvex Manager opens it again "
+               "as soon as it is plugged in.";
+    }
+    if (!open) {
+        std::string text = port.PortName() + " is not open";
+        if (!port.LastError().empty()) {
+            text += ": " + port.LastError();
+        }
+        return text + ".\nChoose the pager's device in " + choose + ".";
+    }
+    return "No device answers on " + where +
+           ".\nCheck that the pager is connected and switched "
+           "on, and that it is on this device (" +
+           choose + ").";
+}
+
+bool CPortDiagnosis::DeviceMissing(const SPortFailure& failure) {
+    return failure.step == EPortStep::kOpen &&
+           (failure.error == ENOENT || failure.error == ENODEV || failure.error == ENXIO);
 }
 
 }  // namespace orvex

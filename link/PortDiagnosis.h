@@ -14,6 +14,8 @@ namespace orvex {
 // Explain gathers the facts (the device's owner group and mode, the process's groups, the
 // processes that hold the device, the devices present); the advice itself comes from small
 // functions over those facts, so that every branch can be tried without the system around it.
+class CCommPort;
+
 class CPortDiagnosis {
   public:
     // Where the system is looked at; tests point these at folders of their own.
@@ -46,6 +48,11 @@ class CPortDiagnosis {
     // was found and what to do.
     // Without a system, this machine.
     static std::string Explain(const SPortFailure& failure);
+    // Why no device is present, for the user: the port is not open (and why), the device is
+    // being looked for, or nothing answers on the open port.
+    static std::string WhyAbsent(const CCommPort& port, bool looking, bool open);
+    // The failure is a device file that is not there (an adapter not plugged in).
+    static bool DeviceMissing(const SPortFailure& failure);
     static std::string Explain(const SPortFailure& failure, const SSystem& system);
 
     // The processes other than this one that hold `devicePath`: by a lock in /proc/locks, an

@@ -96,9 +96,9 @@ void CCommProgressDlg::Step() {
 
 void CCommProgressDlg::Final() {
     QString text;
-    if (m_link.Downloading()) {
+    if (m_link.Transfer().Is(CTransfer::EPhase::kDownload)) {
         text = QStringLiteral("Download completed.");
-    } else if (m_link.Uploading() || m_link.UploadingGroups()) {
+    } else if (m_link.Transfer().Uploading()) {
         text = QStringLiteral("Upload completed.");
     }
     m_bar->SetPos(m_total);
@@ -125,10 +125,10 @@ void CCommProgressDlg::reject() {
 
 void CCommProgressDlg::Initialise() {
     m_bar->SetShowText(true);
-    if (m_link.Downloading()) {
+    if (m_link.Transfer().Is(CTransfer::EPhase::kDownload)) {
         m_bar->SetBarColor(kDownloadBar);
         m_bar->SetBkColor(kWhite);
-    } else if (m_link.Uploading() || m_link.UploadingGroups()) {
+    } else if (m_link.Transfer().Uploading()) {
         m_bar->SetBarColor(kUploadBar);
         m_bar->SetBkColor(kWhite);
     } else {
@@ -136,7 +136,7 @@ void CCommProgressDlg::Initialise() {
         m_bar->SetBkColor(CTextProgressCtrl::kDefaultColor);
     }
     m_counter = 0;
-    m_total = m_link.ExpectedCount();
+    m_total = m_link.Transfer().Expected();
     // The full-width range, so that no count is cut to 16 bits.
     m_bar->SetRange32(0, m_total);
     m_bar->SetPos(0);
@@ -170,16 +170,16 @@ void CCommProgressDlg::OnStop() {
     m_mainWindow.SendMessage(kMsgFailure, 0, kFailureStopped);
     // The failure handler closes the window of a transfer it stops. With no transfer left
     // that could ever close it, the window closes itself rather than stay modal for good.
-    if (isVisible() && !m_link.Downloading() && !m_link.Uploading() && !m_link.UploadingGroups()) {
+    if (isVisible() && !m_link.Transfer().HoldsLine()) {
         Close();
     }
 }
 
 QString CCommProgressDlg::CounterText() const {
-    if (m_link.Downloading()) {
+    if (m_link.Transfer().Is(CTransfer::EPhase::kDownload)) {
         return QString::asprintf("Downloading contacts... %d / %d", m_counter, m_total);
     }
-    if (m_link.Uploading() || m_link.UploadingGroups()) {
+    if (m_link.Transfer().Uploading()) {
         return QString::asprintf("Uploading contacts... %d / %d", m_counter, m_total);
     }
     return QString();

@@ -20,6 +20,7 @@
 #include "link/LinkState.h"
 #include "link/MessageBox.h"
 #include "tests/link/RecordingWindow.h"
+#include "tests/link/TransferPhase.h"
 #include "tests/link/VirtualTime.h"
 
 namespace {
@@ -88,23 +89,24 @@ struct SRun {
                 } else if (device.ReceivedPersonal()) {
                     device.DecodePersonal();
                 } else {
-                    const int counter = device.GroupCounter();
+                    CTransfer& transfer = device.Link().Transfer();
+                    const int counter = transfer.GroupCounter();
                     if (device.DecodeGroup(counter)) {
-                        device.SetGroupCounter(counter + 1);
+                        transfer.SetGroupCounter(counter + 1);
                     }
                 }
                 break;
             case kMsgNextRow:
                 if (fromEngine) {
                     // The next row: the record read last, sent back as the upload's row.
-                    device.Record().iEIdx = link->TransferredCount();
+                    device.Record().iEIdx = link->Transfer().Transferred();
                     device.BuildPersonalFrame();
                     CopyBuiltFrame(device, *link);
                 }
                 break;
             case kMsgNextGroup:
                 if (fromEngine) {
-                    const int slot = link->TransferredCount() % CDeviceTransfer::kGroupSlots;
+                    const int slot = link->Transfer().Transferred() % CDeviceTransfer::kGroupSlots;
                     device.BuildGroupFrame(slot);
                     CopyBuiltFrame(device, *link);
                 }
@@ -119,9 +121,7 @@ struct SRun {
         for (const test::Message& m : window.Take()) {
             if (!m.sent && m.message == kMsgFailure) {
                 link->FailureStopLink(static_cast<int>(m.wParam), static_cast<int>(m.lParam));
-                link->SetDownloading(false);
-                link->SetUploading(false);
-                link->SetUploadingGroups(false);
+                link->Transfer().End();
                 link->FailureResumeStatus(static_cast<int>(m.wParam), static_cast<int>(m.lParam));
             }
         }
@@ -129,7 +129,6 @@ struct SRun {
     }
 
     void Prepare(EMode mode, int expected) {
-        link->SetExpectedCount(expected);
         switch (mode) {
             case EMode::Idle:
                 break;
@@ -139,22 +138,23 @@ struct SRun {
                 link->SetSendPending(true);
                 break;
             case EMode::Download: {
-                link->SetDownloading(true);
-                own().SetDownloading(true);
+                test::PutInPhase(link->Transfer(), CTransfer::EPhase::kDownload);
+                test::PutInPhase(own().Transfer(), CTransfer::EPhase::kDownload);
                 link->PrepareFrame(kCmdRecordRequest, nullptr, 0);
                 break;
             }
             case EMode::UploadRows:
-                link->SetUploading(true);
+                test::PutInPhase(link->Transfer(), CTransfer::EPhase::kUploadRows);
                 link->PrepareFrame(kCmdUploadStart, nullptr, 0);
                 break;
             case EMode::UploadGroups: {
-                link->SetUploadingGroups(true);
+                test::PutInPhase(link->Transfer(), CTransfer::EPhase::kUploadGroups);
                 const uint8_t groups = static_cast<uint8_t>(expected);
                 link->PrepareFrame(kCmdGroupStart, &groups, 1);
                 break;
             }
         }
+        link->Transfer().Expect(expected);
     }
 
     CDeviceLink& own() { return device.Link(); }

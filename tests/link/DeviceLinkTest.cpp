@@ -1,6 +1,7 @@
 #include <random>
 
 #include "tests/link/LinkTestFixture.h"
+#include "tests/link/TransferPhase.h"
 
 namespace orvex::test {
 namespace {
@@ -134,12 +135,12 @@ TEST_F(LinkFixture, FramesShorterThanTheirLayoutAreRefused) {
     EXPECT_EQ(window.Count(kMsgStatusReply), 1u);
 
     link->BuildFrame(kCmdRecordRequest, nullptr, 0);
-    const int before = link->TransferredCount();
+    const int before = link->Transfer().Transferred();
     for (const Bytes& payload : {Bytes{}, Bytes{0, 1}}) {
         Feed(DeviceFrame(kCmdRecord, payload));
         EXPECT_EQ(Sent(), Bytes{kNak}) << payload.size();
     }
-    EXPECT_EQ(link->TransferredCount(), before) << "a refused record is not counted";
+    EXPECT_EQ(link->Transfer().Transferred(), before) << "a refused record is not counted";
     EXPECT_EQ(window.Count(kMsgRecord), 0u);
     Feed(DeviceFrame(kCmdRecord, {0, 1, 0xA0}));
     EXPECT_EQ(Sent(), Bytes{kAck});
@@ -290,8 +291,8 @@ TEST_F(LinkFixture, AcceptedOpenRequestIsPostedBeforeTheTurnEnds) {
 }
 
 TEST_F(LinkFixture, UploadRowsFollowEachOtherAndEndWithEtx) {
-    link->SetUploading(true);
-    link->SetExpectedCount(2);
+    test::PutInPhase(link->Transfer(), CTransfer::EPhase::kUploadRows);
+    link->Transfer().Expect(2);
     int built = 0;
     window.onSend = [&](uint32_t message, intptr_t, intptr_t) {
         if (message == kMsgNextRow) {
@@ -317,21 +318,72 @@ TEST_F(LinkFixture, UploadRowsFollowEachOtherAndEndWithEtx) {
     EXPECT_EQ(window.Count(kMsgRowsDone), 0u);
     Feed(kAck);  // row 2 accepted: the last
     EXPECT_EQ(Sent(), Bytes{kEtx});
-    EXPECT_EQ(link->TransferredCount(), 2);
+    EXPECT_EQ(link->Transfer().Transferred(), 2);
     EXPECT_EQ(window.Count(kMsgRowsDone), 1u);
 
     // The group phase ends with ETX alone.
     window.Take();
-    link->SetUploading(false);
-    link->SetUploadingGroups(true);
-    link->SetExpectedCount(1);
-    link->SetTransferredCount(0);
+    test::PutInPhase(link->Transfer(), CTransfer::EPhase::kUploadGroups);
+    link->Transfer().SetCounts(1, 0);
     link->PrepareFrame(kCmdUploadGroup, Bytes{0, 1, 0xA1, 0xA3}.data(), 4);
     SendPreparedFrame();
     Feed(kAck);
     EXPECT_EQ(Sent(), Bytes{kEtx});
     EXPECT_EQ(window.Count(kMsgNextGroup), 1u);
     EXPECT_EQ(window.Count(kMsgRowsDone), 0u);
+}
+
+// The commands end an upload without groups inside the last row's 0x40A: the row was the
+// last all the same, so ETX follows and nothing is sent again.
+TEST_F(LinkFixture, ALastRowWhoseHandlerEndsTheTransferStillEndsWithEtx) {
+    test::PutInPhase(link->Transfer(), CTransfer::EPhase::kUploadRows);
+    link->Transfer().Expect(1);
+    window.onSend = [&](uint32_t message, intptr_t, intptr_t) {
+        if (message != kMsgNextRow) {
+            return;
+        }
+        if (link->Transfer().Finished()) {
+            link->Transfer().End();
+        } else {
+            link->BuildFrame(kCmdUploadRow, Bytes{0, 1, 0xA1, 0xA3}.data(), 4);
+        }
+    };
+    link->PrepareFrame(kCmdUploadStart, nullptr, 0);
+    SendPreparedFrame();
+    for (int i = 0; i < 5; ++i) {
+        Feed(kAck);  // 0xC5, ETX, EOT, POLL, STX: the row goes
+    }
+    Sent();
+    Feed(kAck);
+    EXPECT_EQ(Sent(), Bytes{kEtx});
+    EXPECT_EQ(window.Count(kMsgRowsDone), 1u);
+    EXPECT_EQ(link->Transfer().Phase(), CTransfer::EPhase::kNone);
+}
+
+// Each part of a transfer is entered only from the one before it; anything may end it, and
+// the end forgets its counts.
+TEST(TransferPhaseTest, PhasesFollowTheirListAndTheEndForgetsTheCounts) {
+    using P = CTransfer::EPhase;
+    for (P from : {P::kNone, P::kDownload, P::kUploadRows, P::kBetweenPhases, P::kUploadGroups}) {
+        EXPECT_TRUE(CTransfer::Allowed(from, P::kNone)) << CTransfer::PhaseName(from);
+        EXPECT_EQ(CTransfer::Allowed(from, P::kDownload), from == P::kNone);
+        EXPECT_EQ(CTransfer::Allowed(from, P::kUploadGroups), from == P::kBetweenPhases);
+    }
+    CTransfer transfer;
+    transfer.Enter(P::kUploadRows);
+    transfer.Expect(2);
+    EXPECT_TRUE(transfer.HoldsLine() && transfer.Uploading());
+    EXPECT_FALSE(transfer.CountOne());
+    EXPECT_TRUE(transfer.CountOne());
+    transfer.Enter(P::kBetweenPhases);
+    EXPECT_FALSE(transfer.HoldsLine()) << "nothing is sent for it between the two phases";
+    transfer.SetGroupCounter(3);
+    transfer.End();
+    EXPECT_EQ(transfer.Phase(), P::kNone);
+    EXPECT_EQ(transfer.Expected(), 1);
+    EXPECT_EQ(transfer.Transferred(), 0);
+    EXPECT_EQ(transfer.GroupCounter(), 0);
+    EXPECT_EQ(CTransfer::Violations(), 0);
 }
 
 TEST_F(LinkFixture, WatchdogRetriesThenDeclaresTheLinkLost) {
@@ -365,7 +417,7 @@ TEST_F(LinkFixture, WatchdogRetriesThenDeclaresTheLinkLost) {
 }
 
 TEST_F(LinkFixture, TimeoutsDuringATransferAreReported) {
-    link->SetDownloading(true);
+    test::PutInPhase(link->Transfer(), CTransfer::EPhase::kDownload);
     link->RestartPolling();
     time.Advance(kWatchdogPeriodMs + 900);
     EXPECT_EQ(window.Take(), (std::vector<Message>{{kMsgFailure, 1, 0, false}}));
@@ -378,7 +430,7 @@ TEST_F(LinkFixture, TimeoutsDuringATransferAreReported) {
 }
 
 TEST_F(LinkFixture, FirstWaitOfAnUploadIsEightSeconds) {
-    link->SetUploading(true);
+    test::PutInPhase(link->Transfer(), CTransfer::EPhase::kUploadRows);
     const uint32_t start = time.Now();
     link->RestartPolling();
     Sent();
@@ -452,7 +504,7 @@ TEST_F(LinkFixture, StatusTimerAsksOnlyWhenPresentAndIdle) {
 
     // A running download keeps its prepared frame.
     link->BuildFrame(kCmdRecordRequest, nullptr, 0);
-    link->SetDownloading(true);
+    test::PutInPhase(link->Transfer(), CTransfer::EPhase::kDownload);
     link->OnStatusTimer(200);
     EXPECT_EQ(window.Count(kMsgBuildStatus), 1u);
     EXPECT_EQ(link->FrameCommand(), kCmdRecordRequest);
@@ -474,16 +526,15 @@ TEST_F(LinkFixture, ShortWriteIsNotRecorded) {
 
 TEST_F(LinkFixture, StopMakesTheFailureHandlerForgetTheTransfer) {
     link->PrepareFrame(kCmdRecordRequest, nullptr, 0);
-    link->SetExpectedCount(7);
-    link->SetTransferredCount(3);
+    link->Transfer().SetCounts(7, 3);
     link->RestartPolling();
     LinkState().devicePresent = 1;
     link->FailureStopLink(0, kFailureStopped);
     EXPECT_FALSE(link->PollTimerRunning());
     EXPECT_FALSE(link->SendPending());
     EXPECT_EQ(link->FrameCommand(), 0);
-    EXPECT_EQ(link->ExpectedCount(), 1);
-    EXPECT_EQ(link->TransferredCount(), 0);
+    EXPECT_EQ(link->Transfer().Expected(), 1);
+    EXPECT_EQ(link->Transfer().Transferred(), 0);
     link->FailureResumeStatus(0, kFailureStopped);
     EXPECT_EQ(LinkState().devicePresent, 0);
     EXPECT_EQ(window.panes.count(StatusPane::Connection), 0u) << "no Disconnected after Stop";

@@ -50,6 +50,8 @@ class LinkFixture : public ::testing::Test {
     }
     void TearDown() override {
         link.reset();
+        // Every test that starts mid-transfer got there as the commands would.
+        EXPECT_EQ(CTransfer::Violations(), 0);
         LinkState().mainWindow = nullptr;
         CErrorReport::SetMessageBox(nullptr);
     }

@@ -16,6 +16,7 @@
 #include "link/LinkCodes.h"
 #include "tests/QtTestApp.h"
 #include "tests/link/RecordingWindow.h"
+#include "tests/link/TransferPhase.h"
 #include "tests/link/VirtualTime.h"
 #include "ui/CommProgressDlg.h"
 #include "ui/TextProgressCtrl.h"
@@ -320,9 +321,7 @@ class ProgressDialogTest : public ::testing::Test {
     void CloseOnFailure() {
         window.onSend = [this](uint32_t message, intptr_t, intptr_t) {
             if (message == kMsgFailure) {
-                link.SetDownloading(false);
-                link.SetUploading(false);
-                link.SetUploadingGroups(false);
+                link.Transfer().End();
                 dialog.Close();
             }
         };
@@ -339,8 +338,8 @@ class ProgressDialogTest : public ::testing::Test {
 };
 
 TEST_F(ProgressDialogTest, DownloadCountsRecordsAndCompletes) {
-    link.SetDownloading(true);
-    link.SetExpectedCount(5);
+    test::PutInPhase(link.Transfer(), CTransfer::EPhase::kDownload);
+    link.Transfer().Expect(5);
     RunShown([&] {
         EXPECT_TRUE(dialog.IsShown());
         CTextProgressCtrl& bar = dialog.Bar();
@@ -374,8 +373,8 @@ TEST_F(ProgressDialogTest, DownloadCountsRecordsAndCompletes) {
 }
 
 TEST_F(ProgressDialogTest, UploadCountsOnThroughTheGroupPhase) {
-    link.SetUploading(true);
-    link.SetExpectedCount(3);
+    test::PutInPhase(link.Transfer(), CTransfer::EPhase::kUploadRows);
+    link.Transfer().Expect(3);
     RunShown([&] {
         CTextProgressCtrl& bar = dialog.Bar();
         EXPECT_EQ(bar.WindowText(), "Uploading contacts... 0 / 3");
@@ -384,9 +383,8 @@ TEST_F(ProgressDialogTest, UploadCountsOnThroughTheGroupPhase) {
         dialog.Step();
         EXPECT_EQ(bar.WindowText(), "Uploading contacts... 1 / 3");
         // The group phase sets a new expected count, but the window keeps its range.
-        link.SetUploading(false);
-        link.SetUploadingGroups(true);
-        link.SetExpectedCount(2);
+        test::PutInPhase(link.Transfer(), CTransfer::EPhase::kUploadGroups);
+        link.Transfer().Expect(2);
         dialog.Step();
         EXPECT_EQ(bar.WindowText(), "Uploading contacts... 2 / 3");
         EXPECT_EQ(bar.GetPos(), 2);
@@ -400,23 +398,23 @@ TEST_F(ProgressDialogTest, UploadCountsOnThroughTheGroupPhase) {
 
 TEST_F(ProgressDialogTest, StopFromMouseOrKeyboardSendsTheUserStop) {
     CloseOnFailure();
-    link.SetDownloading(true);
-    link.SetExpectedCount(4);
+    test::PutInPhase(link.Transfer(), CTransfer::EPhase::kDownload);
+    link.Transfer().Expect(4);
     RunShown([&] {
         EXPECT_EQ(dialog.focusWidget(), &dialog.StopButton()) << "Stop has the focus";
         QTest::mouseClick(&dialog.StopButton(), Qt::LeftButton);
     });
     EXPECT_EQ(window.Take(), std::vector<Message>{Stopped()});
 
-    link.SetUploading(true);
+    test::PutInPhase(link.Transfer(), CTransfer::EPhase::kUploadRows);
     RunShown([&] { QTest::keyClick(&dialog.StopButton(), Qt::Key_Space); });
     EXPECT_EQ(window.Take(), std::vector<Message>{Stopped()});
 }
 
 TEST_F(ProgressDialogTest, EscAndClosingTheWindowStopLikeTheButton) {
     // A handler that only records: the window stays until the handler closes it.
-    link.SetDownloading(true);
-    link.SetExpectedCount(4);
+    test::PutInPhase(link.Transfer(), CTransfer::EPhase::kDownload);
+    link.Transfer().Expect(4);
     RunShown([&] {
         QTest::keyClick(&dialog, Qt::Key_Escape);
         EXPECT_TRUE(dialog.IsShown()) << "only the failure handler closes the window";
@@ -432,10 +430,10 @@ TEST_F(ProgressDialogTest, EscAndClosingTheWindowStopLikeTheButton) {
 }
 
 TEST_F(ProgressDialogTest, StopWithNoTransferLeftClosesTheWindowItself) {
-    link.SetDownloading(true);
-    link.SetExpectedCount(2);
+    test::PutInPhase(link.Transfer(), CTransfer::EPhase::kDownload);
+    link.Transfer().Expect(2);
     RunShown([&] {
-        link.SetDownloading(false);  // the transfer has ended under the window
+        link.Transfer().End();  // the transfer has ended under the window
         dialog.StopButton().click();
     });
     EXPECT_EQ(window.Take(), std::vector<Message>{Stopped()});
@@ -445,8 +443,8 @@ TEST_F(ProgressDialogTest, ServesOneTransferAfterAnother) {
     dialog.Close();  // not shown: nothing happens
     EXPECT_FALSE(dialog.IsShown());
 
-    link.SetDownloading(true);
-    link.SetExpectedCount(10);
+    test::PutInPhase(link.Transfer(), CTransfer::EPhase::kDownload);
+    link.Transfer().Expect(10);
     RunShown([&] {
         for (int i = 0; i < 7; ++i) {
             dialog.Step();
@@ -455,9 +453,8 @@ TEST_F(ProgressDialogTest, ServesOneTransferAfterAnother) {
     });
     EXPECT_EQ(dialog.Counter(), 8);
 
-    link.SetDownloading(false);
-    link.SetUploading(true);
-    link.SetExpectedCount(2);
+    test::PutInPhase(link.Transfer(), CTransfer::EPhase::kUploadRows);
+    link.Transfer().Expect(2);
     RunShown([&] {
         EXPECT_EQ(dialog.Bar().WindowText(), "Uploading contacts... 0 / 2");
         EXPECT_EQ(dialog.Bar().GetPos(), 0);
@@ -472,8 +469,8 @@ TEST_F(ProgressDialogTest, ServesOneTransferAfterAnother) {
 }
 
 TEST_F(ProgressDialogTest, OpensCentredWithoutCaptionAndNamedControls) {
-    link.SetDownloading(true);
-    link.SetExpectedCount(5);
+    test::PutInPhase(link.Transfer(), CTransfer::EPhase::kDownload);
+    link.Transfer().Expect(5);
     RunShown([&] {
         EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
         const QPoint centre = dialog.frameGeometry().center();
