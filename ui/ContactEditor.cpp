@@ -100,10 +100,6 @@ int CContactEditor::DefaultAddress() const {
     return 0;
 }
 
-bool CContactEditor::IsEditing() const {
-    return Button(V::kSave)->isEnabled();
-}
-
 void CContactEditor::FocusField(int id) {
     const V::SField* field = V::Field(id);
     auto* tabs = static_cast<QTabWidget*>(m_view.Control(V::kTabs));
@@ -139,7 +135,7 @@ void CContactEditor::OnEditClicked() {
 }
 
 void CContactEditor::OnNewClicked() {
-    SetEditing(true);
+    SetMode(EMode::kAdding);
     for (const V::SField& field : V::Fields()) {
         m_view.SetFieldText(field.id, QString());
     }
@@ -156,9 +152,8 @@ void CContactEditor::OnDefaultClicked(int id) {
 }
 
 void CContactEditor::OnCancelClicked() {
-    QPushButton* edit = Button(V::kEdit);
-    if (edit->isChecked()) {
-        edit->setChecked(false);  // which ends the editing through OnEditClicked
+    if (m_mode == EMode::kEditing) {
+        Button(V::kEdit)->setChecked(false);  // which ends the editing through OnEditClicked
         return;
     }
     m_view.ShowCurrentContact();
@@ -176,7 +171,7 @@ void CContactEditor::OnSaveClicked() {
         m_host.Errors().Error102();
         return;
     }
-    const bool existing = Button(V::kEdit)->isChecked();
+    const bool existing = m_mode == EMode::kEditing;
     const int row = std::max(0, m_view.Grid()->Row());
     int contactId = 0;
     if (existing) {
@@ -354,7 +349,9 @@ bool CContactEditor::RenumberEntries(int contactId) {
 
 // --- States ---------------------------------------------------------------------------------
 
-void CContactEditor::SetEditing(bool editing) {
+void CContactEditor::SetMode(EMode mode) {
+    m_mode = mode;
+    const bool editing = mode != EMode::kBrowsing;
     QWidget* focus = QApplication::focusWidget();
     QWidget* grid = m_view.Grid();
     QWidget* tree = m_host.NavigationTree();

@@ -15,9 +15,10 @@ class IContactsHost;
 
 // The editing half of the contacts view: the buttons Edit, New, Del, Save and Cancel, the
 // default-address buttons, the character checks of the fields, and the writes to t_Contacts
-// with the renumbering of the entry indexes that follows each of them. The editing state lives
-// in the controls: Save and Cancel are enabled only while a contact is edited or added, and a
-// checked Edit tells an existing contact from a new one.
+// with the renumbering of the entry indexes that follows each of them. Its mode (browsing,
+// editing the contact under the cursor, adding a new one) is its own; the controls show it:
+// Save and Cancel are enabled only while a contact is edited or added, and Edit stays down
+// while an existing one is.
 class CContactEditor {
   public:
     // Shows a failure of the database layer to the user: parent window, caption, text.
@@ -42,8 +43,11 @@ class CContactEditor {
     // The check of one edit when it loses the focus, in any state of the view.
     void OnFieldFocusLost(int id);
 
-    void SetEditing(bool editing);
-    bool IsEditing() const;
+    enum class EMode { kBrowsing, kEditing, kAdding };
+    EMode Mode() const { return m_mode; }
+    // Editing the contact under the cursor, or browsing again.
+    void SetEditing(bool editing) { SetMode(editing ? EMode::kEditing : EMode::kBrowsing); }
+    bool IsEditing() const { return m_mode != EMode::kBrowsing; }
     // Clears the default mark of an empty address and, with none left, marks the first
     // address that is filled in.
     void FixDefaultAddress();
@@ -64,6 +68,9 @@ class CContactEditor {
     const std::string& LastFailure() const { return m_failure; }
 
   private:
+    // Switches the controls to the mode: the fields writable or not, the browsing buttons, the
+    // grid and the tree against Save and Cancel, and the window busy while a contact changes.
+    void SetMode(EMode mode);
     QPushButton* Button(int id) const;
     std::string Bytes(int id) const;
     // Puts the caret into a field, first showing the tab page it is on.
@@ -76,6 +83,7 @@ class CContactEditor {
 
     CContactsView& m_view;
     IContactsHost& m_host;
+    EMode m_mode = EMode::kBrowsing;
     FailureReport m_report;
     std::string m_failure;
     // Set while a failed check is reported and the focus goes back, so that the focus
