@@ -154,7 +154,6 @@ bool CMainFrame::SettingsPhase() {
             m_book.SetPath(values.databasePath);
             m_programDirectory = values.programDirectory;
             m_device.SetMaxPersonal(values.maxPersonal);
-            m_device.Link().SetPortNumber(values.portNumber);
             m_device.Link().SelectPort(values.portNumber);
             break;
     }

@@ -38,6 +38,9 @@ CDeviceLink::~CDeviceLink() {
 
 void CDeviceLink::SelectPort(int portNumber) {
     static const char* const kNames[] = {"COM1", "COM2", "COM3", "COM4"};
+    // The number is kept as it was chosen, so that the settings get back what they gave; only
+    // a port there is a name for is selected.
+    m_portNumber = portNumber;
     if (portNumber < 1 || portNumber > 4) {
         return;
     }
@@ -92,7 +95,6 @@ void CDeviceLink::ChangePort(int portNumber) {
     CloseLink();
     // The old port settles before the new one is opened.
     m_clock.Sleep(kPortSettleMs);
-    SetPortNumber(portNumber);
     SelectPort(portNumber);
     StartLink();
 }

@@ -77,8 +77,9 @@ class CDeviceLink {
     CDeviceLink(const CDeviceLink&) = delete;
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
-    // Port selection and opening. OpenLink reports Error 301 with the reason and the way out
-    // when the port cannot be opened; CloseLink also stops looking for a device.
+    // Port selection and opening. SelectPort keeps the number (PortNumber) and, for 1 to 4,
+    // selects COMn. OpenLink reports Error 301 with the reason and the way out when the port
+    // cannot be opened; CloseLink also stops looking for a device.
     void SelectPort(int portNumber);
     void OpenLink();
     void CloseLink();
@@ -148,7 +149,6 @@ class CDeviceLink {
                                                                                                 : 0;
     }
     int PortNumber() const { return m_portNumber; }
-    void SetPortNumber(int number) { m_portNumber = number; }
     uint8_t LastSent() const { return m_lastSent; }
     uint8_t PreviousSent() const { return m_previousSent; }
     uint8_t LastRejected() const { return m_lastRejected; }

@@ -38,7 +38,6 @@ class CommPortTest : public ::testing::Test {
         CErrorReport::SetMessageBox(&box);
         link = std::make_unique<CDeviceLink>(time, time);
         link->SelectPort(4);
-        link->SetPortNumber(4);
     }
     void TearDown() override {
         link.reset();

@@ -95,7 +95,6 @@ void CProbe::UseProgramsPortMap() {
 int CProbe::Run(std::ostream& out, std::ostream& err, std::chrono::milliseconds presentLimit) {
     UseProgramsPortMap();
     m_link.SelectPort(m_portNumber);
-    m_link.SetPortNumber(m_portNumber);
     const std::string name = "COM" + std::to_string(m_portNumber);
     m_link.OpenLink();
     CCommPort& port = m_link.Port();
