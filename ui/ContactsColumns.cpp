@@ -167,6 +167,13 @@ void CContactsColumns::Apply() {
     m_applying = false;
 }
 
+void CContactsColumns::Rebind(const std::function<void()>& bind) {
+    m_rebinding = true;
+    bind();
+    m_rebinding = false;
+    Apply();
+}
+
 void CContactsColumns::SetShown(F::EColumn column, bool shown) {
     SColumn* c = Find(column);
     if (c && c->optional && c->shown != shown) {
@@ -176,7 +183,7 @@ void CContactsColumns::SetShown(F::EColumn column, bool shown) {
 }
 
 void CContactsColumns::OnSectionResized(int section, int oldSize, int newSize) {
-    if (m_applying || !m_grid) {
+    if (m_applying || m_rebinding || !m_grid) {
         return;
     }
     // A drag by the user: the shown columns to the right give or take the difference in

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <functional>
 #include <vector>
 
 #include "contact/ContactFields.h"
@@ -34,6 +35,9 @@ class CContactsColumns : public QObject {
     // Hides every other column of the table, titles and aligns the shown ones and spreads
     // them over the visible width.
     void Apply();
+    // Binds the grid to its rows afresh (bind) and lays the columns out again. The table gives
+    // its columns default widths on the way, which are no drag of the user's: the shares stay.
+    void Rebind(const std::function<void()>& bind);
     const std::vector<SColumn>& Columns() const { return m_columns; }
     // Shows or hides one of the optional columns; the six others always stay.
     void SetShown(CContactFields::EColumn column, bool shown);
@@ -66,6 +70,8 @@ class CContactsColumns : public QObject {
     std::vector<SColumn> m_columns;
     // Set while the columns are being placed, so that the sizes set are not taken for a drag.
     bool m_applying = false;
+    // Set while the grid is bound afresh, for the same reason.
+    bool m_rebinding = false;
     // A drag of the last shown column went past the edge or stopped short of it.
     bool m_refitOnRelease = false;
 };

@@ -352,7 +352,6 @@ void CContactsView::ReloadContacts() {
     }
     BindGrid();
     ShowCounts();
-    LayoutGridColumns();
     if (personal.RowCount() > 0) {
         m_grid->SetRow(m_rememberedRow);
     }
@@ -360,10 +359,12 @@ void CContactsView::ReloadContacts() {
 }
 
 void CContactsView::BindGrid() {
-    m_grid->SetCaption(Q(kGridCaption));
-    m_grid->SetDataSource(nullptr);
-    m_grid->SetDataSource(m_host.PersonalRecordset().GetRecordset());
-    m_grid->Refresh();
+    m_columns->Rebind([this] {
+        m_grid->SetCaption(Q(kGridCaption));
+        m_grid->SetDataSource(nullptr);
+        m_grid->SetDataSource(m_host.PersonalRecordset().GetRecordset());
+        m_grid->Refresh();
+    });
 }
 
 void CContactsView::ShowCounts() {
