@@ -5,6 +5,9 @@
 //
 //   transfer_bench            both runs
 //   transfer_bench --unpaced  the unpaced run only
+//
+// With ORVEX_BENCH_TRACE=FILE the emulator writes every unit of both directions to FILE, one a
+// line; scripts/compare-traffic tells whether two such files carry the same transfers.
 #include <poll.h>
 #include <unistd.h>
 
@@ -14,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -51,6 +55,16 @@ class CYesBox : public IMessageBox {
 class CPacedPager {
   public:
     CPacedPager(sim::CPagerBook book, bool paced) : m_sim(std::move(book)), m_paced(paced) {
+        if (const char* path = std::getenv("ORVEX_BENCH_TRACE")) {
+            // One file for all the runs of this process, in the order they come.
+            static FILE* const trace = std::fopen(path, "w");
+            if (trace) {
+                m_sim.SetTrace([](const std::string& line) {
+                    std::fprintf(trace, "%s\n", line.c_str());
+                    std::fflush(trace);
+                });
+            }
+        }
         std::string error;
         m_open = m_pty.Open(error);
         if (m_open) {
