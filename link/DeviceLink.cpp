@@ -59,7 +59,7 @@ void CDeviceLink::OpenLink() {
     }
     const SPortFailure& failure = m_port.LastFailure();
     std::string details = CPortDiagnosis::Explain(failure);
-    if (DeviceMissing(failure)) {
+    if (CPortDiagnosis::DeviceMissing(failure)) {
         // An adapter that is not plugged in yet is opened as soon as it appears.
         details +=
             "\nOrvex Manager keeps looking for the device and opens it as soon as it "

@@ -99,9 +99,6 @@ class CDeviceLink {
     bool LookingForDevice() const { return m_state.Get() == ELinkState::kLooking; }
     ELinkState State() const { return m_state.Get(); }
     // The failure is a device file that is not there (an adapter not plugged in).
-    static bool DeviceMissing(const SPortFailure& failure) {
-        return CPortDiagnosis::DeviceMissing(failure);
-    }
     // Why no device is present, for the user: the port is not open (and why), the device is
     // being looked for, or nothing answers on the open port.
     std::string WhyAbsent() const {

@@ -65,10 +65,6 @@ class CTransfer {
     int Transferred() const { return m_transferred; }
     // What the failure handler forgets before the transfer is cleaned up.
     void ForgetCounts() { Expect(1); }
-    void SetCounts(int expected, int transferred) {
-        m_expected = expected;
-        m_transferred = transferred;
-    }
 
     // Groups handled so far, and so the index of the next slot.
     int GroupCounter() const { return m_groupCounter; }

@@ -171,7 +171,6 @@ void CContactsColumns::Rebind(const std::function<void()>& bind) {
     m_rebinding = true;
     bind();
     m_rebinding = false;
-    Apply();
 }
 
 void CContactsColumns::SetShown(F::EColumn column, bool shown) {

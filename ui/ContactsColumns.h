@@ -35,8 +35,8 @@ class CContactsColumns : public QObject {
     // Hides every other column of the table, titles and aligns the shown ones and spreads
     // them over the visible width.
     void Apply();
-    // Binds the grid to its rows afresh (bind) and lays the columns out again. The table gives
-    // its columns default widths on the way, which are no drag of the user's: the shares stay.
+    // Binds the grid to its rows afresh (bind). The table gives its columns default widths on
+    // the way, which are no drag of the user's: the shares stay for the next Apply.
     void Rebind(const std::function<void()>& bind);
     const std::vector<SColumn>& Columns() const { return m_columns; }
     // Shows or hides one of the optional columns; the six others always stay.

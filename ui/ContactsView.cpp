@@ -352,6 +352,7 @@ void CContactsView::ReloadContacts() {
     }
     BindGrid();
     ShowCounts();
+    LayoutGridColumns();
     if (personal.RowCount() > 0) {
         m_grid->SetRow(m_rememberedRow);
     }

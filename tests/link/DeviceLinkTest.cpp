@@ -324,7 +324,7 @@ TEST_F(LinkFixture, UploadRowsFollowEachOtherAndEndWithEtx) {
     // The group phase ends with ETX alone.
     window.Take();
     test::PutInPhase(link->Transfer(), CTransfer::EPhase::kUploadGroups);
-    link->Transfer().SetCounts(1, 0);
+    link->Transfer().Expect(1);
     link->PrepareFrame(kCmdUploadGroup, Bytes{0, 1, 0xA1, 0xA3}.data(), 4);
     SendPreparedFrame();
     Feed(kAck);
@@ -526,7 +526,10 @@ TEST_F(LinkFixture, ShortWriteIsNotRecorded) {
 
 TEST_F(LinkFixture, StopMakesTheFailureHandlerForgetTheTransfer) {
     link->PrepareFrame(kCmdRecordRequest, nullptr, 0);
-    link->Transfer().SetCounts(7, 3);
+    link->Transfer().Expect(7);
+    for (int i = 0; i < 3; ++i) {
+        link->Transfer().CountOne();
+    }
     link->RestartPolling();
     LinkState().devicePresent = 1;
     link->FailureStopLink(0, kFailureStopped);
